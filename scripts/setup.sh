@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs what a fresh Debian machine lacks to build, run and test Tovalen.
+# Idempotent: packages already present are not touched and nothing is printed for them.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build python3
+  g++-mingw-w64-x86-64-posix mingw-w64-tools
+  wine wine64
+  xvfb xdotool x11-utils imagemagick
+  googletest
+  msitools wixl zip
+  clang libclang-rt-14-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if ((${#missing[@]})); then
+  echo "setup: installing ${missing[*]}"
+  sudo_cmd=()
+  if [[ $(id -u) -ne 0 ]]; then sudo_cmd=(sudo); fi
+  export DEBIAN_FRONTEND=noninteractive
+  "${sudo_cmd[@]}" apt-get update -qq
+  "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi

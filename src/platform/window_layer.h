@@ -1,0 +1,141 @@
+// The window layer: windows, controls, images and tray icons addressed by small numbers, and
+// the window messages that matter to the program delivered as (code, object, type) events.
+#pragma once
+
+#include "platform/handles.h"
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tovalen::platform {
+
+inline constexpr int NO_EVENT = 0;
+inline constexpr int EVENT_CONTROL = 13100;
+inline constexpr int EVENT_TRAY = 13102;
+inline constexpr int EVENT_CLOSE = 13116;
+
+inline constexpr UINT TRAY_CALLBACK_MESSAGE = 12501;
+
+inline constexpr int TRAY_LEFT_PRESS = 0;
+inline constexpr int TRAY_RIGHT_PRESS = 1;
+inline constexpr int TRAY_LEFT_DOUBLE_CLICK = 2;
+inline constexpr int TRAY_RIGHT_DOUBLE_CLICK = 3;
+
+inline constexpr std::size_t TRAY_TOOLTIP_MAX = 63;
+
+struct Event {
+    int code = NO_EVENT;
+    int object = 0;
+    int type = 0;
+};
+
+struct WindowStyle {
+    bool invisible = false;
+    bool centred = false;
+    bool caption_and_system_menu = false;
+};
+
+// Which library provides the rich-edit control, tried in order.
+struct RichEditSource {
+    const wchar_t* library;
+    const wchar_t* window_class;
+};
+
+inline constexpr RichEditSource DEFAULT_RICH_EDIT_SOURCES[] = {
+    {L"RICHED20.DLL", L"RichEdit20W"},
+    {L"RICHED32.DLL", L"RichEdit"},
+};
+
+// The text that the tray shows as the icon's tooltip: at most its first 63 characters.
+std::wstring tray_tooltip_text(std::wstring_view text);
+
+// The tray event type of a mouse message arriving with TRAY_CALLBACK_MESSAGE, or -1 when that
+// mouse message raises no event.
+int tray_event_type(UINT mouse_message);
+
+class WindowLayer {
+public:
+    explicit WindowLayer(std::span<const RichEditSource> rich_edit_sources = DEFAULT_RICH_EDIT_SOURCES);
+    WindowLayer(const WindowLayer&) = delete;
+    WindowLayer& operator=(const WindowLayer&) = delete;
+    ~WindowLayer();
+
+    // Common controls and the window class. Safe to call more than once.
+    bool initialise();
+
+    // Controls made after this call belong to this window.
+    HWND open_window(int number, int x, int y, int client_width, int client_height, std::wstring_view title,
+                     WindowStyle style);
+    HWND create_rich_edit(int number, int x, int y, int width, int height, bool read_only);
+    HWND create_image_button(int number, int x, int y, int width, int height, HICON image);
+    HWND window_handle(int number) const;
+
+    // Decodes the image of an icon file in memory that suits its purpose best, and keeps it
+    // under the image number; the layer destroys it at the end.
+    HICON decode_image(int image_number, std::span<const std::uint8_t> ico_file, int width = 0, int height = 0);
+
+    bool add_tray_icon(int number, HWND owner, HICON image);
+    bool set_tray_tooltip(int number, std::wstring_view text);
+    // NIM_DELETE for every icon, and its icon handle destroyed.
+    void remove_tray_icons();
+
+    // Blocks until the next event and returns its code.
+    int wait_event();
+    // Hands out an event if one is already waiting, without blocking; NO_EVENT otherwise.
+    int poll_event();
+    int event_type() const { return current_.type; }
+    int event_object() const { return current_.object; }
+
+    void show_window(int number, bool hide);
+    void set_topmost(int number, bool on);
+    void set_control_text(int number, std::wstring_view text);
+
+    // Destroys the windows, their controls and the images.
+    void destroy_all();
+
+    // The text last handed to the tray for an icon's tooltip.
+    std::wstring tray_tooltip(int number) const;
+    // The class the rich-edit control was created with.
+    const std::wstring& rich_edit_class() const { return rich_edit_class_; }
+
+private:
+    struct TrayIcon {
+        int number = 0;
+        HWND owner = nullptr;
+        HICON icon = nullptr;
+        std::wstring tooltip;
+    };
+
+    static LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+    LRESULT handle_message(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+    void on_control_command(WPARAM wparam, LPARAM lparam);
+    void on_tray_callback(WPARAM wparam, LPARAM lparam);
+    void on_taskbar_created();
+    bool notify_tray_add(const TrayIcon& icon) const;
+    bool notify_tray_tooltip(const TrayIcon& icon) const;
+    bool load_rich_edit_library();
+    bool next_pending_event();
+    bool dispatch_waiting_messages();
+
+    std::vector<RichEditSource> rich_edit_sources_;
+    std::wstring rich_edit_class_;
+    UniqueLibrary rich_edit_library_;
+    std::map<int, HWND> windows_;
+    HWND control_parent_ = nullptr;  // the window last opened receives the controls made after it
+    std::map<int, UniqueWindow> top_level_windows_;
+    std::map<int, UniqueIcon> images_;
+    UniqueIcon window_icon_big_;
+    UniqueIcon window_icon_small_;
+    std::vector<TrayIcon> tray_icons_;
+    std::deque<Event> pending_;
+    Event current_;
+    UINT taskbar_created_message_ = 0;
+    bool initialised_ = false;
+};
+
+}  // namespace tovalen::platform

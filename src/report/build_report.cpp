@@ -1,0 +1,92 @@
+#include "report/report.h"
+
+#include "report/collectors.h"
+#include "shell/shell.h"
+
+#include <richedit.h>
+
+#include <vector>
+
+namespace tovalen {
+
+ReportValues report_values;
+
+namespace {
+
+constexpr wchar_t WINDOWS_VERSION_KEY[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
+constexpr wchar_t BIOS_KEY[] = L"Hardware\\Description\\System\\BIOS";
+constexpr wchar_t ANTIVIRUS_KEY[] =
+    L"SOFTWARE\\Symantec\\Symantec Endpoint Protection\\CurrentVersion\\public-opstate";
+
+std::wstring machine_value(const wchar_t* key, const wchar_t* value)
+{
+    return read_registry_value(HKEY_LOCAL_MACHINE, key, value);
+}
+
+std::wstring uptime_text() { return format_uptime(whole_seconds(read_interrupt_time())); }
+
+}  // namespace
+
+std::wstring read_environment_variable(const wchar_t* name)
+{
+    std::vector<wchar_t> buffer(256);
+    for (;;) {
+        ::SetLastError(ERROR_SUCCESS);
+        const DWORD length = ::GetEnvironmentVariableW(name, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length == 0) {
+            return {};
+        }
+        if (length < buffer.size()) {
+            return std::wstring(buffer.data(), length);
+        }
+        // Too small: length is the size needed, terminator included. The value may also have
+        // grown between two calls, so ask again with the new size.
+        buffer.assign(length + 1, L'\0');
+    }
+}
+
+LRESULT insert_report_text(int control, std::wstring_view text)
+{
+    const std::wstring copy(text);
+    return ::SendMessageW(window_layer().window_handle(control), EM_REPLACESEL, 0,
+                          reinterpret_cast<LPARAM>(copy.c_str()));
+}
+
+void build_report()
+{
+    window_layer().set_control_text(REPORT_EDITOR, L"");
+    ReportValues& v = report_values;
+
+    v.disk_free = get_disk_free_text();
+
+    v.computer_name = read_environment_variable(L"COMPUTERNAME");
+    v.domain = read_environment_variable(L"USERDOMAIN");
+    v.user_name = read_environment_variable(L"USERNAME");
+    v.logon_server = read_environment_variable(L"LOGONSERVER");
+
+    v.ip_address = get_ip_address_text();
+    v.mac_address = get_mac_address_text();
+    v.ie_version = get_browser_version_text();
+
+    v.os_name = machine_value(WINDOWS_VERSION_KEY, L"ProductName");
+    v.os_version = machine_value(WINDOWS_VERSION_KEY, L"ReleaseId");
+    v.os_build = os_build_text(machine_value(WINDOWS_VERSION_KEY, L"CurrentBuild"),
+                               machine_value(WINDOWS_VERSION_KEY, L"UBR"));
+
+    v.model = machine_value(BIOS_KEY, L"SystemProductName");
+    v.bios_version = machine_value(BIOS_KEY, L"BIOSVersion");
+
+    v.serial_number = get_serial_number_text();
+
+    v.av_status = machine_value(ANTIVIRUS_KEY, L"AVRunningStatus");
+    v.av_build = machine_value(ANTIVIRUS_KEY, L"DeployRunningVersion");
+    v.av_defs_date = machine_value(ANTIVIRUS_KEY, L"LatestVirusDefsDate");
+    v.av_running = antivirus_running_text(v.av_status);
+
+    v.uptime = uptime_text();
+    v.memory_size = get_memory_size_text();
+
+    insert_report_text(REPORT_EDITOR, layout_report(v, get_last_boot_text()));
+}
+
+}  // namespace tovalen

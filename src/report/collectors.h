@@ -1,0 +1,44 @@
+// The collectors: each reads one item of the report from the system and returns it as text.
+// They never return an error code; a failure a user must see is shown in a message box of its own.
+#pragma once
+
+#include "platform/handles.h"
+#include "report/byte_size.h"
+#include "report/uptime.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tovalen {
+
+// What a registry read found, for callers that want more than the text.
+struct RegistryReadResult {
+    DWORD type = REG_NONE;
+    DWORD size = 0;
+    std::wstring text;
+    LSTATUS status = ERROR_SUCCESS;
+    std::wstring status_text;
+};
+
+// The named value of a registry key rendered as text by its type; empty text when the key or
+// the value is missing or cannot be read.
+std::wstring read_registry_value(HKEY root, std::wstring_view key_path, std::wstring_view value_name,
+                                 bool use_32bit_view = false, RegistryReadResult* result = nullptr);
+
+// Free bytes of drive C: as byte-size text. When the drive is not ready the user is told so and
+// the program ends; this function then does not return.
+std::wstring get_disk_free_text();
+std::wstring get_ip_address_text();
+std::wstring get_mac_address_text();
+std::wstring get_browser_version_text();
+
+// The last system start as the workstation service reports it.
+std::wstring get_last_boot_text();
+// 100-nanosecond units since the system started.
+std::int64_t read_interrupt_time();
+
+std::wstring get_serial_number_text();
+std::wstring get_memory_size_text();
+
+}  // namespace tovalen

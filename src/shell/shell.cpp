@@ -1,0 +1,159 @@
+#include "shell/shell.h"
+
+#include "report/report.h"
+#include "shell/actions.h"
+#include "shell/editor_callback.h"
+#include "shell/embedded_images.h"
+
+#include <objbase.h>
+
+namespace tovalen {
+
+int report_current = 0;
+
+namespace {
+
+constexpr int WINDOW_CLIENT_WIDTH = 300;
+constexpr int WINDOW_CLIENT_HEIGHT = 520;
+constexpr int BUTTON_WIDTH = 80;
+constexpr int BUTTON_HEIGHT = 35;
+constexpr int BUTTON_TOP = 482;
+
+struct ButtonPlace {
+    int button;
+    int image;
+    int left;
+};
+
+constexpr ButtonPlace BUTTONS[] = {
+    {TICKET_BUTTON, TICKET_IMAGE, 20},
+    {PRINTER_BUTTON, PRINTER_IMAGE, 110},
+    {MAIL_BUTTON, MAIL_IMAGE, 200},
+};
+
+void initialise_platform_services()
+{
+    window_layer().initialise();
+    // The automation layer runs on this thread's single-threaded apartment for the whole run.
+    ::CoInitialize(nullptr);
+}
+
+void create_report_window()
+{
+    platform::WindowLayer& layer = window_layer();
+    layer.open_window(MAIN_WINDOW, 0, 0, WINDOW_CLIENT_WIDTH, WINDOW_CLIENT_HEIGHT, L"Tovalen",
+                      platform::WindowStyle{.invisible = true, .centred = true, .caption_and_system_menu = true});
+    if (HWND editor = layer.create_rich_edit(REPORT_EDITOR, 1, 1, 298, 480, true)) {
+        attach_editor_callback(editor);
+    }
+    for (const ButtonPlace& place : BUTTONS) {
+        HICON image = layer.decode_image(place.image, embedded_image(place.image));
+        layer.create_image_button(place.button, place.left, BUTTON_TOP, BUTTON_WIDTH, BUTTON_HEIGHT, image);
+    }
+}
+
+void add_tray_icon()
+{
+    platform::WindowLayer& layer = window_layer();
+    const int size = ::GetSystemMetrics(SM_CXSMICON);
+    HICON image = layer.decode_image(TRAY_IMAGE, embedded_image(TRAY_IMAGE), size, size);
+    layer.add_tray_icon(TRAY_ICON, layer.window_handle(MAIN_WINDOW), image);
+    layer.set_tray_tooltip(TRAY_ICON, TRAY_TOOLTIP);
+}
+
+void on_tray_event(int type)
+{
+    if (type != platform::TRAY_LEFT_PRESS) {
+        return;
+    }
+    if (report_current == 0) {
+        build_report();
+        report_current = 1;
+    }
+    window_layer().show_window(MAIN_WINDOW, false);
+    window_layer().set_topmost(MAIN_WINDOW, true);
+}
+
+void on_control_event(int object)
+{
+    switch (object) {
+    case TICKET_BUTTON:
+        open_helpdesk_form();
+        break;
+    case PRINTER_BUTTON:
+        open_printer_share();
+        break;
+    case MAIL_BUTTON:
+        send_report_mail();
+        break;
+    default:
+        break;  // the editor's own notifications
+    }
+}
+
+}  // namespace
+
+platform::WindowLayer& window_layer()
+{
+    static platform::WindowLayer layer;
+    return layer;
+}
+
+void hide_report_window()
+{
+    window_layer().show_window(MAIN_WINDOW, true);
+    window_layer().set_control_text(REPORT_EDITOR, L"");
+    report_current = 0;
+}
+
+void trim_working_set()
+{
+    ::SetProcessWorkingSetSize(::GetCurrentProcess(), static_cast<SIZE_T>(-1), static_cast<SIZE_T>(-1));
+}
+
+void start_up()
+{
+    initialise_platform_services();
+    reset_editor_callbacks();
+    create_report_window();
+    add_tray_icon();
+}
+
+void dispatch_event(int code, int object, int type)
+{
+    switch (code) {
+    case platform::EVENT_CONTROL:
+        on_control_event(object);
+        break;
+    case platform::EVENT_CLOSE:
+        hide_report_window();
+        break;
+    case platform::EVENT_TRAY:
+        on_tray_event(type);
+        break;
+    default:
+        break;
+    }
+}
+
+void run_event_loop()
+{
+    platform::WindowLayer& layer = window_layer();
+    for (;;) {
+        const int code = layer.wait_event();
+        const int type = layer.event_type();
+        const int object = layer.event_object();
+        trim_working_set();
+        dispatch_event(code, object, type);
+    }
+}
+
+void end_program()
+{
+    platform::WindowLayer& layer = window_layer();
+    layer.remove_tray_icons();
+    layer.destroy_all();
+    ::ExitProcess(0);
+}
+
+}  // namespace tovalen
