@@ -1,0 +1,286 @@
+#include "platform/window_layer.h"
+
+#include <gtest/gtest.h>
+#include <shellapi.h>
+
+#include <chrono>
+#include <thread>
+
+namespace tovalen::platform {
+namespace {
+
+constexpr int WINDOW = 0;
+constexpr int EDITOR = 1;
+constexpr int BUTTON = 2;
+constexpr int ICON = 5;
+constexpr int IMAGE = 5;
+
+// A 16×16 icon file with one 32-bit image: every pixel opaque gold.
+std::vector<std::uint8_t> small_icon_file()
+{
+    const int side = 16;
+    const std::size_t colour_bytes = side * side * 4;
+    const std::size_t mask_bytes = 4 * side;
+    const std::size_t image_bytes = 40 + colour_bytes + mask_bytes;
+    std::vector<std::uint8_t> file(6 + 16 + image_bytes, 0);
+    file[2] = 1;
+    file[4] = 1;
+    file[6] = side;
+    file[7] = side;
+    file[10] = 1;
+    file[12] = 32;
+    file[14] = static_cast<std::uint8_t>(image_bytes);
+    file[15] = static_cast<std::uint8_t>(image_bytes >> 8);
+    file[18] = 22;
+    std::uint8_t* header = file.data() + 22;
+    header[0] = 40;
+    header[4] = side;
+    header[8] = side * 2;
+    header[12] = 1;
+    header[14] = 32;
+    for (std::size_t i = 0; i < colour_bytes; i += 4) {
+        header[40 + i] = 0x20;
+        header[40 + i + 1] = 0xC0;
+        header[40 + i + 2] = 0xF0;
+        header[40 + i + 3] = 0xFF;
+    }
+    return file;
+}
+
+bool tray_knows_icon(HWND owner, int number)
+{
+    NOTIFYICONDATAW data{};
+    data.cbSize = sizeof data;
+    data.hWnd = owner;
+    data.uID = static_cast<UINT>(number);
+    data.uFlags = NIF_TIP;
+    wcscpy(data.szTip, L"probe");
+    return ::Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE;
+}
+
+class WindowLayerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(layer.initialise());
+        window = layer.open_window(WINDOW, 0, 0, 300, 520, L"Tovalen test",
+                                   WindowStyle{.invisible = true, .centred = true, .caption_and_system_menu = true});
+        ASSERT_NE(window, nullptr);
+    }
+
+    // Events already posted or sent, without blocking when none is there.
+    Event next_event()
+    {
+        Event e;
+        e.code = layer.poll_event();
+        e.object = layer.event_object();
+        e.type = layer.event_type();
+        return e;
+    }
+
+    WindowLayer layer;
+    HWND window = nullptr;
+};
+
+TEST(TrayTooltip, KeepsAtMostSixtyThreeCharacters)
+{
+    struct Row {
+        std::size_t length;
+        std::size_t kept;
+    };
+    for (const Row row : {Row{0, 0}, Row{1, 1}, Row{62, 62}, Row{63, 63}, Row{64, 63}, Row{127, 63}, Row{500, 63}}) {
+        SCOPED_TRACE(row.length);
+        std::wstring text;
+        for (std::size_t i = 0; i < row.length; ++i) {
+            text += static_cast<wchar_t>(L'a' + i % 26);
+        }
+        EXPECT_EQ(tray_tooltip_text(text), text.substr(0, row.kept));
+    }
+    EXPECT_EQ(tray_tooltip_text(L"Tovalen\r\nClick to view"), L"Tovalen\r\nClick to view");
+}
+
+TEST(TrayEventType, MapsTheFourMouseMessagesAndNothingElse)
+{
+    EXPECT_EQ(tray_event_type(WM_LBUTTONDOWN), TRAY_LEFT_PRESS);
+    EXPECT_EQ(tray_event_type(WM_RBUTTONDOWN), TRAY_RIGHT_PRESS);
+    EXPECT_EQ(tray_event_type(WM_LBUTTONDBLCLK), TRAY_LEFT_DOUBLE_CLICK);
+    EXPECT_EQ(tray_event_type(WM_RBUTTONDBLCLK), TRAY_RIGHT_DOUBLE_CLICK);
+    for (UINT other : {UINT{WM_MOUSEMOVE}, UINT{WM_LBUTTONUP}, UINT{WM_RBUTTONUP}, UINT{WM_MBUTTONDOWN}, UINT{WM_CONTEXTMENU}, UINT{0}}) {
+        SCOPED_TRACE(other);
+        EXPECT_EQ(tray_event_type(other), -1);
+    }
+}
+
+TEST_F(WindowLayerTest, TrayMessagesBecomeTrayEventsWithIconNumberAndType)
+{
+    struct Row {
+        UINT mouse_message;
+        int type;
+    };
+    for (const Row row : {Row{WM_LBUTTONDOWN, TRAY_LEFT_PRESS}, Row{WM_RBUTTONDOWN, TRAY_RIGHT_PRESS},
+                          Row{WM_LBUTTONDBLCLK, TRAY_LEFT_DOUBLE_CLICK},
+                          Row{WM_RBUTTONDBLCLK, TRAY_RIGHT_DOUBLE_CLICK}}) {
+        SCOPED_TRACE(row.mouse_message);
+        ::PostMessageW(window, TRAY_CALLBACK_MESSAGE, ICON, row.mouse_message);
+        EXPECT_EQ(layer.wait_event(), EVENT_TRAY);
+        EXPECT_EQ(layer.event_object(), ICON);
+        EXPECT_EQ(layer.event_type(), row.type);
+    }
+}
+
+TEST_F(WindowLayerTest, OtherMouseMessagesOnTheIconRaiseNoEvent)
+{
+    ::PostMessageW(window, TRAY_CALLBACK_MESSAGE, ICON, WM_MOUSEMOVE);
+    ::PostMessageW(window, TRAY_CALLBACK_MESSAGE, ICON, WM_LBUTTONUP);
+    EXPECT_EQ(next_event().code, NO_EVENT);
+}
+
+TEST_F(WindowLayerTest, CloseRequestBecomesCloseEventAndLeavesTheWindow)
+{
+    ::PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(layer.wait_event(), EVENT_CLOSE);
+    EXPECT_TRUE(::IsWindow(window));
+}
+
+TEST_F(WindowLayerTest, ControlNotificationsCarryTheControlNumberAndCode)
+{
+    HWND button = layer.create_image_button(BUTTON, 20, 482, 80, 35, nullptr);
+    ASSERT_NE(button, nullptr);
+    ::SendMessageW(button, BM_CLICK, 0, 0);
+    const Event click = next_event();
+    EXPECT_EQ(click.code, EVENT_CONTROL);
+    EXPECT_EQ(click.object, BUTTON);
+    EXPECT_EQ(click.type, BN_CLICKED);
+}
+
+TEST_F(WindowLayerTest, EventFromAMessageSentByAnotherThreadIsNotHeldBack)
+{
+    // The tray may send its notification rather than post it; nothing else arrives after it.
+    std::thread tray([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        DWORD_PTR ignored = 0;
+        ::SendMessageTimeoutW(window, TRAY_CALLBACK_MESSAGE, ICON, WM_LBUTTONDOWN, SMTO_NORMAL, 5000, &ignored);
+    });
+    std::thread watchdog([this] {
+        std::this_thread::sleep_for(std::chrono::seconds(5));
+        ::PostMessageW(window, WM_NULL, 0, 0);  // frees a wait that would otherwise never end
+    });
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(layer.wait_event(), EVENT_TRAY);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(3));
+    tray.join();
+    watchdog.join();
+    while (next_event().code != NO_EVENT) {
+    }
+}
+
+TEST_F(WindowLayerTest, ShowHideAndTopmostChangeTheRealWindow)
+{
+    EXPECT_FALSE(::IsWindowVisible(window));
+    layer.show_window(WINDOW, false);
+    EXPECT_TRUE(::IsWindowVisible(window));
+    layer.set_topmost(WINDOW, true);
+    EXPECT_NE(::GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
+    layer.show_window(WINDOW, true);
+    EXPECT_FALSE(::IsWindowVisible(window));
+    EXPECT_NE(::GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOPMOST, 0) << "hiding keeps it topmost";
+}
+
+TEST_F(WindowLayerTest, WindowHasTheAskedClientSizeAndStyle)
+{
+    RECT client{};
+    ::GetClientRect(window, &client);
+    EXPECT_EQ(client.right, 300);
+    EXPECT_EQ(client.bottom, 520);
+    const LONG_PTR style = ::GetWindowLongPtrW(window, GWL_STYLE);
+    EXPECT_NE(style & WS_SYSMENU, 0);
+    EXPECT_EQ(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME), 0);
+}
+
+TEST_F(WindowLayerTest, RichEditIsReadOnlyAndTakesWholeText)
+{
+    HWND editor = layer.create_rich_edit(EDITOR, 1, 1, 298, 480, true);
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(layer.window_handle(EDITOR), editor);
+    EXPECT_EQ(layer.rich_edit_class(), L"RichEdit20W");
+    EXPECT_NE(::GetWindowLongPtrW(editor, GWL_STYLE) & ES_READONLY, 0);
+    const std::wstring long_text(100000, L'x');
+    layer.set_control_text(EDITOR, long_text);
+    EXPECT_EQ(::GetWindowTextLengthW(editor), 100000) << "the length limit is removed";
+    layer.set_control_text(EDITOR, L"");
+    EXPECT_EQ(::GetWindowTextLengthW(editor), 0);
+}
+
+TEST(RichEditFallback, UsesTheOlderLibraryWhenTheNewOneIsMissing)
+{
+    const RichEditSource sources[] = {{L"NO_SUCH_RICHEDIT_LIBRARY.DLL", L"RichEdit20W"},
+                                      {L"RICHED32.DLL", L"RichEdit"}};
+    WindowLayer layer(sources);
+    ASSERT_TRUE(layer.initialise());
+    layer.open_window(WINDOW, 0, 0, 300, 520, L"fallback", WindowStyle{.invisible = true});
+    HWND editor = layer.create_rich_edit(EDITOR, 1, 1, 298, 480, true);
+    ASSERT_NE(editor, nullptr);
+    wchar_t class_name[64] = {};
+    ::GetClassNameW(editor, class_name, 64);
+    EXPECT_EQ(_wcsicmp(class_name, L"RichEdit"), 0) << "class " << class_name;
+}
+
+TEST(RichEditFallback, NoLibraryAtAllGivesNoEditorAndNoCrash)
+{
+    const RichEditSource sources[] = {{L"NO_SUCH_RICHEDIT_LIBRARY.DLL", L"RichEdit20W"}};
+    WindowLayer layer(sources);
+    ASSERT_TRUE(layer.initialise());
+    layer.open_window(WINDOW, 0, 0, 300, 520, L"no editor", WindowStyle{.invisible = true});
+    EXPECT_EQ(layer.create_rich_edit(EDITOR, 1, 1, 298, 480, true), nullptr);
+    layer.set_control_text(EDITOR, L"goes nowhere");
+    EXPECT_EQ(layer.window_handle(EDITOR), nullptr);
+}
+
+TEST_F(WindowLayerTest, ImagesThatCannotBeDecodedGiveNothingAndStartUpGoesOn)
+{
+    const std::uint8_t garbage[] = {1, 2, 3, 4, 5, 6, 7};
+    EXPECT_EQ(layer.decode_image(IMAGE, garbage), nullptr);
+    EXPECT_EQ(layer.decode_image(IMAGE, {}), nullptr);
+    EXPECT_NE(layer.create_image_button(BUTTON, 20, 482, 80, 35, nullptr), nullptr);
+    EXPECT_FALSE(layer.set_tray_tooltip(ICON, L"no icon yet"));
+}
+
+TEST_F(WindowLayerTest, TrayIconIsShownWithItsTooltipAndRemovedAtTheEnd)
+{
+    const auto file = small_icon_file();
+    HICON image = layer.decode_image(IMAGE, file, 16, 16);
+    ASSERT_NE(image, nullptr);
+    ASSERT_TRUE(layer.add_tray_icon(ICON, window, image));
+    EXPECT_TRUE(layer.set_tray_tooltip(ICON, std::wstring(80, L'z')));
+    EXPECT_EQ(layer.tray_tooltip(ICON), std::wstring(63, L'z'));
+    EXPECT_TRUE(tray_knows_icon(window, ICON));
+
+    layer.remove_tray_icons();
+    EXPECT_FALSE(tray_knows_icon(window, ICON));
+    ICONINFO info{};
+    EXPECT_FALSE(::GetIconInfo(image, &info)) << "the icon handle is destroyed with the tray icon";
+}
+
+TEST_F(WindowLayerTest, TaskbarRestartBringsTheIconBackWithoutAnEvent)
+{
+    const auto file = small_icon_file();
+    HICON image = layer.decode_image(IMAGE, file, 16, 16);
+    ASSERT_TRUE(layer.add_tray_icon(ICON, window, image));
+    layer.set_tray_tooltip(ICON, L"Tovalen\r\nClick to view");
+
+    // A restarted Explorer knows no icons any more.
+    NOTIFYICONDATAW forgotten{};
+    forgotten.cbSize = sizeof forgotten;
+    forgotten.hWnd = window;
+    forgotten.uID = ICON;
+    ::Shell_NotifyIconW(NIM_DELETE, &forgotten);
+    ASSERT_FALSE(tray_knows_icon(window, ICON));
+
+    ::SendMessageW(window, ::RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+    EXPECT_TRUE(tray_knows_icon(window, ICON));
+    EXPECT_EQ(next_event().code, NO_EVENT);
+    layer.remove_tray_icons();
+}
+
+}  // namespace
+}  // namespace tovalen::platform

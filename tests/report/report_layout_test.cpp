@@ -1,0 +1,135 @@
+#include "report/report_layout.h"
+
+#include <gtest/gtest.h>
+
+namespace tovalen {
+namespace {
+
+ReportValues sample_values()
+{
+    ReportValues v;
+    v.model = L"OptiPlex 7090";
+    v.serial_number = L"5CG1234XYZ";
+    v.bios_version = L"DELL   - 1072009";
+    v.disk_free = L"117 GB";
+    v.computer_name = L"PC-0042";
+    v.domain = L"CORP";
+    v.os_name = L"Windows 10 Enterprise";
+    v.os_version = L"2009";
+    v.os_build = L"19045.3570";
+    v.uptime = L"1-Days 1-Hours 1-Minutes 1-Seconds";
+    v.ip_address = L"10.1.2.3";
+    v.mac_address = L"00:1A:2B:3C:4D:5E";
+    v.user_name = L"jsmith";
+    v.logon_server = L"\\\\DC01";
+    v.ie_version = L"11.789.19041.0";
+    v.av_running = L"Yes";
+    v.av_build = L"14.3.558.0000";
+    v.av_defs_date = L"2026/12/06 r7";
+    return v;
+}
+
+TEST(ReportLayout, JoinsTheTwentyEightLinesExactly)
+{
+    const std::wstring expected =
+        L"----Hardware----\r\n"
+        L"Model: OptiPlex 7090\r\n"
+        L"Serial#: 5CG1234XYZ\r\n"
+        L"BIOS Version: DELL   - 1072009\r\n"
+        L"HDD Free Space: 117 GB\r\n"
+        L"\r\n"
+        L"----OS----\r\n"
+        L"Computer Name: PC-0042\r\n"
+        L"Domain: CORP\r\n"
+        L"Operating System: Windows 10 Enterprise\r\n"
+        L"OS Version: 2009\r\n"
+        L"OS Build: 19045.3570\r\n"
+        L"Last System Boot: 4/12/2019 9:14:33 AM\r\n"
+        L"Total Uptime: 1-Days 1-Hours 1-Minutes 1-Seconds\r\n"
+        L"\r\n"
+        L"----Network----\r\n"
+        L"IP Address: 10.1.2.3\r\n"
+        L"MAC Address: 00:1A:2B:3C:4D:5E\r\n"
+        L"\r\n"
+        L"----User----\r\n"
+        L"User Name: jsmith\r\n"
+        L"Logon Server: \\\\DC01\r\n"
+        L"\r\n"
+        L"----Software----\r\n"
+        L"IE Version: 11.789.19041.0\r\n"
+        L"Antivirus Running: Yes\r\n"
+        L"Antivirus Build: 14.3.558.0000\r\n"
+        L"Antivirus Definition Date: 2026/12/06 r7";
+    EXPECT_EQ(layout_report(sample_values(), L"4/12/2019 9:14:33 AM"), expected);
+}
+
+TEST(ReportLayout, EmptyValuesKeepEveryLabelAndLine)
+{
+    const std::wstring expected =
+        L"----Hardware----\r\nModel: \r\nSerial#: \r\nBIOS Version: \r\nHDD Free Space: \r\n\r\n"
+        L"----OS----\r\nComputer Name: \r\nDomain: \r\nOperating System: \r\nOS Version: \r\nOS Build: \r\n"
+        L"Last System Boot: \r\nTotal Uptime: \r\n\r\n"
+        L"----Network----\r\nIP Address: \r\nMAC Address: \r\n\r\n"
+        L"----User----\r\nUser Name: \r\nLogon Server: \r\n\r\n"
+        L"----Software----\r\nIE Version: \r\nAntivirus Running: \r\nAntivirus Build: \r\n"
+        L"Antivirus Definition Date: ";
+    EXPECT_EQ(layout_report(ReportValues{}, L""), expected);
+}
+
+TEST(ReportLayout, HasTwentyEightLinesAndNoLineEndAfterTheLast)
+{
+    const std::wstring text = layout_report(sample_values(), L"boot");
+    std::size_t line_ends = 0;
+    for (std::size_t at = text.find(L"\r\n"); at != std::wstring::npos; at = text.find(L"\r\n", at + 2)) {
+        ++line_ends;
+    }
+    EXPECT_EQ(line_ends, 27u);
+    EXPECT_NE(text.substr(text.size() - 2), L"\r\n");
+    EXPECT_EQ(text.find(L'\n'), text.find(L"\r\n") + 1) << "every line feed follows a carriage return";
+}
+
+TEST(ReportLayout, MultiLineBiosVersionIsInsertedUnchanged)
+{
+    ReportValues v;
+    v.bios_version = L"DELL   - 1072009\nBIOS Date: 02/14/22\n";
+    const std::wstring text = layout_report(v, L"");
+    EXPECT_NE(text.find(L"BIOS Version: DELL   - 1072009\nBIOS Date: 02/14/22\n\r\nHDD Free Space: "),
+              std::wstring::npos);
+}
+
+TEST(ReportLayout, ValuesAreNotEscapedTrimmedOrCut)
+{
+    ReportValues v;
+    v.model = L"  AT&T <model> %20 " + std::wstring(5000, L'x');
+    const std::wstring text = layout_report(v, L"");
+    EXPECT_NE(text.find(L"\r\nModel: " + v.model + L"\r\nSerial#: "), std::wstring::npos);
+}
+
+struct AntivirusRow {
+    const wchar_t* status;
+    const wchar_t* running;
+};
+
+class AntivirusRunning : public ::testing::TestWithParam<AntivirusRow> {};
+
+TEST_P(AntivirusRunning, OnlyTheExactTextOneMeansYes)
+{
+    EXPECT_EQ(antivirus_running_text(GetParam().status), GetParam().running);
+}
+
+INSTANTIATE_TEST_SUITE_P(Statuses, AntivirusRunning,
+                         ::testing::Values(AntivirusRow{L"1", L"Yes"}, AntivirusRow{L"0", L"No"},
+                                           AntivirusRow{L"2", L"No"}, AntivirusRow{L"", L"No"},
+                                           AntivirusRow{L" 1", L"No"}, AntivirusRow{L"1 ", L"No"},
+                                           AntivirusRow{L"01", L"No"}, AntivirusRow{L"-1", L"No"}));
+
+TEST(OsBuild, TheDotStandsEvenWhenBothPartsAreMissing)
+{
+    EXPECT_EQ(os_build_text(L"19045", L"3570"), L"19045.3570");
+    EXPECT_EQ(os_build_text(L"", L""), L".");
+    EXPECT_EQ(os_build_text(L"7601", L""), L"7601.");
+    EXPECT_EQ(os_build_text(L"", L"3570"), L".3570");
+}
+
+}  // namespace
+}  // namespace tovalen

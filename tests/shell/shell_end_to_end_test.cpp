@@ -1,0 +1,136 @@
+// The running program, driven from outside through the same window messages the tray and the
+// user send it.
+#include "support/build_paths.h"
+#include "support/program_under_test.h"
+
+#include <gtest/gtest.h>
+
+namespace tovalen {
+namespace {
+
+using testing::ProgramUnderTest;
+
+constexpr int EDITOR = 1;
+constexpr wchar_t MARKER[] = L"left by the test";
+
+class ShellEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(program.started());
+        ASSERT_NE(program.main_window(), nullptr);
+        ASSERT_TRUE(program.settle());
+    }
+
+    void press(UINT mouse_message)
+    {
+        program.post_tray(mouse_message);
+        ASSERT_TRUE(program.settle());
+    }
+
+    bool shows_a_report() { return program.editor_text().rfind(L"----Hardware----", 0) == 0; }
+
+    ProgramUnderTest program{testing::tovalen_program_path()};
+};
+
+TEST_F(ShellEndToEnd, StartsHiddenWithAnEmptyEditor)
+{
+    EXPECT_FALSE(program.window_visible());
+    EXPECT_EQ(program.editor_text(), L"");
+}
+
+TEST_F(ShellEndToEnd, LeftPressBuildsTheReportAndShowsTheWindowTopmost)
+{
+    press(WM_LBUTTONDOWN);
+    EXPECT_TRUE(program.window_visible());
+    EXPECT_TRUE(program.window_topmost());
+    EXPECT_TRUE(shows_a_report()) << "editor holds: " << ::testing::PrintToString(program.editor_text());
+}
+
+TEST_F(ShellEndToEnd, SecondLeftPressWhileShownDoesNotRebuild)
+{
+    press(WM_LBUTTONDOWN);
+    program.set_editor_text(MARKER);
+    press(WM_LBUTTONDOWN);
+    EXPECT_EQ(program.editor_text(), MARKER);
+    EXPECT_TRUE(program.window_visible());
+}
+
+TEST_F(ShellEndToEnd, DoubleClickBuildsOnceFromItsFirstPress)
+{
+    program.post_tray(WM_LBUTTONDOWN);
+    program.post_tray(WM_LBUTTONDBLCLK);
+    ASSERT_TRUE(program.settle());
+    EXPECT_TRUE(program.window_visible());
+    EXPECT_TRUE(shows_a_report());
+
+    program.set_editor_text(MARKER);
+    press(WM_LBUTTONDBLCLK);
+    EXPECT_EQ(program.editor_text(), MARKER) << "the double-click itself builds nothing";
+}
+
+TEST_F(ShellEndToEnd, RightPressesDoNothing)
+{
+    press(WM_RBUTTONDOWN);
+    press(WM_RBUTTONDBLCLK);
+    EXPECT_FALSE(program.window_visible());
+    EXPECT_EQ(program.editor_text(), L"");
+
+    press(WM_LBUTTONDOWN);
+    program.set_editor_text(MARKER);
+    press(WM_RBUTTONDOWN);
+    EXPECT_TRUE(program.window_visible());
+    EXPECT_EQ(program.editor_text(), MARKER);
+}
+
+TEST_F(ShellEndToEnd, CloseHidesEmptiesAndMarksTheReportStale)
+{
+    press(WM_LBUTTONDOWN);
+    program.post_close();
+    ASSERT_TRUE(program.settle());
+    EXPECT_FALSE(program.window_visible());
+    EXPECT_EQ(program.editor_text(), L"");
+    EXPECT_TRUE(::IsWindow(program.main_window())) << "closing hides, it does not destroy";
+
+    program.set_editor_text(MARKER);
+    press(WM_LBUTTONDOWN);
+    EXPECT_TRUE(shows_a_report()) << "the next press builds again";
+    EXPECT_TRUE(program.window_topmost());
+}
+
+TEST_F(ShellEndToEnd, NotificationFromTheEditorDoesNothing)
+{
+    press(WM_LBUTTONDOWN);
+    program.set_editor_text(MARKER);
+    program.post_control_notification(EDITOR, EN_CHANGE);
+    ASSERT_TRUE(program.settle());
+    EXPECT_TRUE(program.window_visible());
+    EXPECT_EQ(program.editor_text(), MARKER);
+}
+
+TEST_F(ShellEndToEnd, WindowHasItsTitleControlsAndPlaces)
+{
+    EXPECT_EQ(testing::window_text(program.main_window()), L"Tovalen");
+    struct Place {
+        int number;
+        int x, y, w, h;
+    };
+    for (const Place p : {Place{1, 1, 1, 298, 480}, Place{2, 20, 482, 80, 35}, Place{3, 110, 482, 80, 35},
+                          Place{4, 200, 482, 80, 35}}) {
+        SCOPED_TRACE(p.number);
+        HWND control = program.control(p.number);
+        ASSERT_NE(control, nullptr);
+        RECT r{};
+        ::GetWindowRect(control, &r);
+        ::MapWindowPoints(nullptr, program.main_window(), reinterpret_cast<POINT*>(&r), 2);
+        EXPECT_EQ(r.left, p.x);
+        EXPECT_EQ(r.top, p.y);
+        EXPECT_EQ(r.right - r.left, p.w);
+        EXPECT_EQ(r.bottom - r.top, p.h);
+    }
+    HWND button = program.control(2);
+    EXPECT_NE(::SendMessageW(button, BM_GETIMAGE, IMAGE_ICON, 0), 0) << "the button shows its picture";
+}
+
+}  // namespace
+}  // namespace tovalen

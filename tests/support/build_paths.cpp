@@ -1,0 +1,29 @@
+#include "support/build_paths.h"
+
+#include <algorithm>
+
+namespace tovalen::testing {
+
+namespace {
+
+// Wine shows the Linux root as drive Z:.
+std::wstring windows_path(std::wstring path)
+{
+    std::replace(path.begin(), path.end(), L'/', L'\\');
+    if (!path.empty() && path.front() == L'\\') {
+        path.insert(0, L"Z:");
+    }
+    return path;
+}
+
+std::wstring widen(const char* text) { return std::wstring(text, text + std::char_traits<char>::length(text)); }
+
+}  // namespace
+
+std::wstring build_directory() { return windows_path(widen(TOVALEN_BUILD_DIR)); }
+
+std::wstring tovalen_program_path() { return build_file(L"tovalen.exe"); }
+
+std::wstring build_file(const std::wstring& relative) { return build_directory() + L"\\" + windows_path(relative); }
+
+}  // namespace tovalen::testing

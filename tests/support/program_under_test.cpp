@@ -1,0 +1,244 @@
+#include "support/program_under_test.h"
+
+#include <algorithm>
+#include <cwctype>
+#include <map>
+
+namespace tovalen::testing {
+
+namespace {
+
+constexpr wchar_t REPORT_WINDOW_CLASS[] = L"TovalenReportWindow";
+constexpr int EDITOR_NUMBER = 1;
+constexpr UINT TRAY_CALLBACK = 12501;
+constexpr WPARAM TRAY_ICON_NUMBER = 5;
+
+struct Caseless {
+    bool operator()(const std::wstring& a, const std::wstring& b) const
+    {
+        return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](wchar_t x, wchar_t y) {
+            return std::towupper(x) < std::towupper(y);
+        });
+    }
+};
+
+std::vector<wchar_t> environment_block(const ProgramOptions& options)
+{
+    std::map<std::wstring, std::wstring, Caseless> variables;
+    wchar_t* strings = ::GetEnvironmentStringsW();
+    for (const wchar_t* entry = strings; *entry != L'\0'; entry += wcslen(entry) + 1) {
+        const std::wstring text(entry);
+        const std::size_t equals = text.find(L'=', 1);  // "=C:=C:\" style entries start with '='
+        if (equals != std::wstring::npos) {
+            variables[text.substr(0, equals)] = text.substr(equals + 1);
+        }
+    }
+    ::FreeEnvironmentStringsW(strings);
+    for (const auto& [name, value] : options.environment) {
+        if (value.empty()) {
+            variables.erase(name);
+        } else {
+            variables[name] = value;
+        }
+    }
+    std::vector<wchar_t> block;
+    for (const auto& [name, value] : variables) {
+        block.insert(block.end(), name.begin(), name.end());
+        block.push_back(L'=');
+        block.insert(block.end(), value.begin(), value.end());
+        block.push_back(L'\0');
+    }
+    block.push_back(L'\0');
+    return block;
+}
+
+struct WindowSearch {
+    DWORD process_id;
+    const wchar_t* class_name;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK collect_window(HWND window, LPARAM context)
+{
+    auto* search = reinterpret_cast<WindowSearch*>(context);
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(window, &owner);
+    wchar_t name[64] = {};
+    ::GetClassNameW(window, name, 64);
+    if (owner == search->process_id && wcscmp(name, search->class_name) == 0) {
+        search->found.push_back(window);
+    }
+    return TRUE;
+}
+
+std::vector<HWND> top_level_windows(DWORD process_id, const wchar_t* class_name)
+{
+    WindowSearch search{process_id, class_name, {}};
+    ::EnumWindows(collect_window, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+BOOL CALLBACK find_icon_static(HWND child, LPARAM context)
+{
+    wchar_t name[32] = {};
+    ::GetClassNameW(child, name, 32);
+    const LONG_PTR style = ::GetWindowLongPtrW(child, GWL_STYLE);
+    if (_wcsicmp(name, L"Static") == 0 && (style & SS_TYPEMASK) == SS_ICON) {
+        auto* view = reinterpret_cast<DialogView*>(context);
+        view->has_icon = true;
+        view->icon = reinterpret_cast<HICON>(::SendMessageW(child, STM_GETICON, 0, 0));
+        return FALSE;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+std::wstring window_text(HWND window)
+{
+    DWORD_PTR length = 0;
+    if (!::SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, 30000, &length)) {
+        return {};
+    }
+    std::vector<wchar_t> buffer(length + 1, L'\0');
+    DWORD_PTR copied = 0;
+    ::SendMessageTimeoutW(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()), SMTO_NORMAL,
+                          30000, &copied);
+    return std::wstring(buffer.data(), std::min<std::size_t>(copied, length));
+}
+
+ProgramUnderTest::ProgramUnderTest(const std::wstring& path, const ProgramOptions& options)
+{
+    std::vector<wchar_t> environment = environment_block(options);
+    std::wstring command_line = L"\"" + path + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    const wchar_t* directory = options.working_directory.empty() ? nullptr : options.working_directory.c_str();
+    if (::CreateProcessW(path.c_str(), command_line.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
+                         environment.data(), directory, &startup, &info)) {
+        process_.reset(info.hProcess);
+        ::CloseHandle(info.hThread);
+        process_id_ = info.dwProcessId;
+        ::WaitForInputIdle(info.hProcess, 15000);
+    }
+}
+
+ProgramUnderTest::~ProgramUnderTest()
+{
+    if (process_ && ::WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) {
+        ::TerminateProcess(process_.get(), 1);
+        ::WaitForSingleObject(process_.get(), 10000);
+    }
+}
+
+HWND ProgramUnderTest::main_window(DWORD timeout_ms)
+{
+    const ULONGLONG deadline = ::GetTickCount64() + timeout_ms;
+    while (main_window_ == nullptr && started()) {
+        const auto windows = top_level_windows(process_id_, REPORT_WINDOW_CLASS);
+        if (!windows.empty()) {
+            main_window_ = windows.front();
+            break;
+        }
+        if (::GetTickCount64() > deadline) {
+            break;
+        }
+        ::Sleep(20);
+    }
+    return main_window_;
+}
+
+HWND ProgramUnderTest::control(int number) { return ::GetDlgItem(main_window(), number); }
+
+void ProgramUnderTest::post_tray(UINT mouse_message)
+{
+    ::PostMessageW(main_window(), TRAY_CALLBACK, TRAY_ICON_NUMBER, static_cast<LPARAM>(mouse_message));
+}
+
+void ProgramUnderTest::post_close() { ::PostMessageW(main_window(), WM_CLOSE, 0, 0); }
+
+void ProgramUnderTest::post_control_notification(int number, WORD code)
+{
+    ::PostMessageW(main_window(), WM_COMMAND, MAKEWPARAM(number, code), reinterpret_cast<LPARAM>(control(number)));
+}
+
+bool ProgramUnderTest::settle(DWORD timeout_ms)
+{
+    // A sent message is handled before the posted ones still waiting, so one round trip only
+    // proves the program is reading its queue; the second one comes back only after the
+    // program has taken and handled what was posted before the first.
+    for (int round = 0; round < 2; ++round) {
+        DWORD_PTR ignored = 0;
+        if (!::SendMessageTimeoutW(main_window(), WM_NULL, 0, 0, SMTO_NORMAL, timeout_ms, &ignored)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::wstring ProgramUnderTest::editor_text() { return window_text(control(EDITOR_NUMBER)); }
+
+void ProgramUnderTest::set_editor_text(const std::wstring& text)
+{
+    DWORD_PTR ignored = 0;
+    ::SendMessageTimeoutW(control(EDITOR_NUMBER), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_NORMAL,
+                          30000, &ignored);
+}
+
+bool ProgramUnderTest::window_visible() { return ::IsWindowVisible(main_window()) != FALSE; }
+
+bool ProgramUnderTest::window_topmost()
+{
+    return (::GetWindowLongPtrW(main_window(), GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+}
+
+std::vector<DialogView> ProgramUnderTest::dialogs()
+{
+    std::vector<DialogView> views;
+    for (HWND window : top_level_windows(process_id_, L"#32770")) {
+        if (!::IsWindowVisible(window)) {
+            continue;
+        }
+        DialogView view;
+        view.window = window;
+        view.title = window_text(window);
+        view.text = window_text(::GetDlgItem(window, 0xFFFF));
+        ::EnumChildWindows(window, find_icon_static, reinterpret_cast<LPARAM>(&view));
+        views.push_back(view);
+    }
+    return views;
+}
+
+bool ProgramUnderTest::wait_for_dialog(DialogView& dialog, DWORD timeout_ms)
+{
+    const ULONGLONG deadline = ::GetTickCount64() + timeout_ms;
+    while (::GetTickCount64() < deadline) {
+        const auto shown = dialogs();
+        if (!shown.empty()) {
+            dialog = shown.front();
+            return true;
+        }
+        if (::WaitForSingleObject(process_.get(), 20) != WAIT_TIMEOUT) {
+            return false;
+        }
+    }
+    return false;
+}
+
+void ProgramUnderTest::press_ok(const DialogView& dialog)
+{
+    ::PostMessageW(::GetDlgItem(dialog.window, IDOK), BM_CLICK, 0, 0);
+}
+
+DWORD ProgramUnderTest::wait_exit(DWORD timeout_ms)
+{
+    if (!process_ || ::WaitForSingleObject(process_.get(), timeout_ms) != WAIT_OBJECT_0) {
+        return STILL_ACTIVE;
+    }
+    DWORD code = STILL_ACTIVE;
+    ::GetExitCodeProcess(process_.get(), &code);
+    return code;
+}
+
+}  // namespace tovalen::testing
