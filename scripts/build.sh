@@ -3,5 +3,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 "$root/scripts/setup.sh"
-cmake --preset mingw -S "$root" >/dev/null
-cmake --build "$root/build/mingw"
+# TOVALEN_BUILD_DIR lets several working copies or people share one checkout.
+build="${TOVALEN_BUILD_DIR:-$root/build/mingw}"
+cmake --preset mingw -S "$root" -B "$build" >/dev/null
+cmake --build "$build"

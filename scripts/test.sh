@@ -2,10 +2,10 @@
 # Sets up the machine, builds everything and runs every test.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-build="$root/build/mingw"
+build="${TOVALEN_BUILD_DIR:-$root/build/mingw}"
 "$root/scripts/build.sh"
 
 source "$root/scripts/wine-session.sh"
 wine_session_start "$build"
 
-ctest --test-dir "$build" --output-on-failure --timeout 600
+ctest --test-dir "$build" --output-on-failure --timeout 600 "$@"
