@@ -3,4 +3,6 @@
 #pragma once
 
 #include "platform/handles.h"
+#include "platform/programs.h"
+#include "platform/system_calls.h"
 #include "platform/window_layer.h"

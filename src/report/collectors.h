@@ -6,6 +6,7 @@
 #include "report/byte_size.h"
 #include "report/uptime.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -33,8 +34,17 @@ std::wstring get_ip_address_text();
 std::wstring get_mac_address_text();
 std::wstring get_browser_version_text();
 
+// The bytes of a hardware address as upper-case hexadecimal pairs joined by ":".
+std::wstring hardware_address_text(const std::uint8_t* bytes, std::size_t count);
+
+// Ends the network library that the IP probe started, if it did; part of the program's end.
+void release_network_library();
+
 // The last system start as the workstation service reports it.
 std::wstring get_last_boot_text();
+// The last start worked out from the system clock minus the interrupt time, as the user's short
+// date and long time.
+std::wstring boot_time_from_clock();
 // 100-nanosecond units since the system started.
 std::int64_t read_interrupt_time();
 

@@ -30,6 +30,18 @@ std::wstring format_uptime(std::int64_t s)
     return text;
 }
 
+std::int64_t read_interrupt_time_record(const volatile InterruptTimeRecord& record)
+{
+    for (;;) {
+        const std::int32_t high1 = record.high1;
+        const std::uint32_t low = record.low;
+        const std::int32_t high2 = record.high2;
+        if (high1 == high2) {
+            return interrupt_time_value(high1, low);
+        }
+    }
+}
+
 std::int64_t interrupt_time_value(std::int32_t high, std::uint32_t low)
 {
     return static_cast<std::int64_t>(static_cast<std::uint64_t>(static_cast<std::int64_t>(high)) << 32 | low);

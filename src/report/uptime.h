@@ -22,6 +22,10 @@ struct InterruptTimeRecord {
 // taken as unsigned.
 std::int64_t interrupt_time_value(std::int32_t high, std::uint32_t low);
 
+// Reads a record that the system updates concurrently: high1, then low, then high2, and again
+// while the two high copies differ, so that a torn read is never returned.
+std::int64_t read_interrupt_time_record(const volatile InterruptTimeRecord& record);
+
 // Whole seconds of a count of 100-nanosecond units, cut toward zero.
 std::int64_t whole_seconds(std::int64_t hundred_nanoseconds);
 

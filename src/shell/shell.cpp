@@ -1,5 +1,6 @@
 #include "shell/shell.h"
 
+#include "report/collectors.h"
 #include "report/report.h"
 #include "shell/actions.h"
 #include "shell/editor_callback.h"
@@ -152,6 +153,7 @@ void end_program()
 {
     platform::WindowLayer& layer = window_layer();
     layer.remove_tray_icons();
+    release_network_library();
     layer.destroy_all();
     ::ExitProcess(0);
 }

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 namespace tovalen {
 namespace {
 
@@ -45,6 +48,35 @@ INSTANTIATE_TEST_SUITE_P(Records, InterruptTime,
                                            InterruptRow{0, 0xFFFFFFFFu, 4294967295},
                                            InterruptRow{2, 0xFFFFFFFFu, 12884901887},
                                            InterruptRow{0x7FFFFFFF, 0xFFFFFFFFu, 0x7FFFFFFFFFFFFFFF}));
+
+// The system writes high2, then low, then high1. Every value written here has equal high and
+// low halves, so a read that mixed two updates would show at once.
+TEST(InterruptTimeRecordRead, NeverReturnsATornValue)
+{
+    volatile InterruptTimeRecord record{0, 0, 0};
+    std::atomic<bool> stop{false};
+    std::thread writer([&] {
+        for (std::int32_t k = 1; !stop.load(std::memory_order_relaxed); k = (k % 0x7FFFFFFF) + 1) {
+            record.high2 = k;
+            record.low = static_cast<std::uint32_t>(k);
+            record.high1 = k;
+        }
+    });
+    int torn = 0;
+    for (int i = 0; i < 2'000'000; ++i) {
+        const auto value = static_cast<std::uint64_t>(read_interrupt_time_record(record));
+        torn += (value >> 32) != (value & 0xFFFFFFFFu) ? 1 : 0;
+    }
+    stop = true;
+    writer.join();
+    EXPECT_EQ(torn, 0);
+}
+
+TEST(InterruptTimeRecordRead, JoinsASteadyRecord)
+{
+    const volatile InterruptTimeRecord record{0x80000000u, 1, 1};
+    EXPECT_EQ(read_interrupt_time_record(record), 6442450944);
+}
 
 struct WholeSecondsRow {
     std::int64_t units;

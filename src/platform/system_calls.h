@@ -1,0 +1,32 @@
+// The few system calls whose failures cannot be brought about for real on a working machine (a
+// drive that is not ready, a network library that will not start, an address request that
+// succeeds where the network has no answer) and the modal message box. Everything reaches them
+// through this one table, so that a test can stand in for exactly these and nothing else.
+#pragma once
+
+#include <winsock2.h>
+#include <windows.h>
+#include <iphlpapi.h>
+
+#include <string_view>
+
+namespace tovalen::platform {
+
+struct SystemCalls {
+    BOOL(WINAPI* get_disk_free_space)(LPCWSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
+    int(WINAPI* wsa_startup)(WORD, LPWSADATA);
+    DWORD(WINAPI* send_arp)(IPAddr, IPAddr, PVOID, PULONG);
+    int(WINAPI* message_box)(HWND, LPCWSTR, LPCWSTR, UINT);
+};
+
+// The calls in use: the system's own unless a test has replaced some.
+SystemCalls& system_calls();
+
+// The system's own calls, for a test to restore.
+SystemCalls real_system_calls();
+
+// A modal message box with only an OK button, owned by the foreground window when that window
+// belongs to this program (so it comes up in front of the report), otherwise by none.
+int show_message(std::wstring_view text, std::wstring_view title, UINT icon);
+
+}  // namespace tovalen::platform

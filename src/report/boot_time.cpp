@@ -1,0 +1,80 @@
+#include "report/collectors.h"
+
+#include "platform/programs.h"
+#include "report/boot_text.h"
+
+namespace tovalen {
+
+namespace {
+
+constexpr wchar_t NET_COMMAND_LINE[] = L"\"net.exe\" statistics workstation ";
+
+// A child that has not ended by then is hung; the report must not wait for it any longer.
+constexpr DWORD NET_TIME_LIMIT_MS = 10'000;
+
+// The interrupt-time record in the shared user data page, at the same address in every process.
+const volatile InterruptTimeRecord& shared_interrupt_time()
+{
+    return *reinterpret_cast<const volatile InterruptTimeRecord*>(static_cast<std::uintptr_t>(0x7FFE0008));
+}
+
+std::wstring formatted(int (*format)(LPCWSTR, DWORD, const SYSTEMTIME*, LPCWSTR, LPWSTR, int), DWORD flags,
+                       const SYSTEMTIME& time)
+{
+    wchar_t text[128] = {};
+    if (format(LOCALE_NAME_USER_DEFAULT, flags, &time, nullptr, text, static_cast<int>(std::size(text))) == 0) {
+        return {};
+    }
+    return text;
+}
+
+int date_format(LPCWSTR locale, DWORD flags, const SYSTEMTIME* time, LPCWSTR picture, LPWSTR out, int size)
+{
+    return ::GetDateFormatEx(locale, flags, time, picture, out, size, nullptr);
+}
+
+int time_format(LPCWSTR locale, DWORD flags, const SYSTEMTIME* time, LPCWSTR picture, LPWSTR out, int size)
+{
+    return ::GetTimeFormatEx(locale, flags, time, picture, out, size);
+}
+
+}  // namespace
+
+std::int64_t read_interrupt_time() { return read_interrupt_time_record(shared_interrupt_time()); }
+
+std::wstring boot_time_from_clock()
+{
+    FILETIME now{};
+    ::GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER start{};
+    start.LowPart = now.dwLowDateTime;
+    start.HighPart = now.dwHighDateTime;
+    start.QuadPart -= static_cast<ULONGLONG>(read_interrupt_time());
+    const FILETIME start_time{start.LowPart, start.HighPart};
+    SYSTEMTIME universal{};
+    SYSTEMTIME local{};
+    if (!::FileTimeToSystemTime(&start_time, &universal) ||
+        !::SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local)) {
+        return {};
+    }
+    // As the English output shows it: the short date, a blank and the long time.
+    return formatted(date_format, DATE_SHORTDATE, local) + L" " + formatted(time_format, 0, local);
+}
+
+std::wstring get_last_boot_text()
+{
+    const platform::ChildOutput child = platform::run_hidden_for_output(NET_COMMAND_LINE, NET_TIME_LIMIT_MS);
+    if (!child.started) {
+        return {};
+    }
+    if (child.finished) {
+        if (std::optional<std::wstring> cut = cut_boot_line(output_lines_text(child.output))) {
+            return *cut;
+        }
+    }
+    // Another language, a system without the statistics, or a child that hung: the system's own
+    // clock knows the start time too.
+    return boot_time_from_clock();
+}
+
+}  // namespace tovalen

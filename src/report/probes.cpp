@@ -1,0 +1,169 @@
+#include "report/collectors.h"
+
+#include "platform/system_calls.h"
+#include "shell/shell.h"
+
+#include <ws2tcpip.h>
+
+#include <cstring>
+#include <vector>
+
+namespace tovalen {
+
+namespace {
+
+constexpr WORD WINSOCK_VERSION_1_1 = 0x101;
+constexpr wchar_t BROWSER_KEY[] = L"Software\\Microsoft\\Internet Explorer\\";
+
+// Started by the IP probe once for the whole run; released at the program's end.
+bool winsock_started = false;
+
+constexpr std::uint32_t LOOPBACK_ADDRESS = 0x0100007F;  // 127.0.0.1 in network order
+
+std::wstring dotted_address(std::uint32_t network_order)
+{
+    std::wstring text;
+    for (int i = 0; i < 4; ++i) {
+        if (i > 0) {
+            text += L'.';
+        }
+        text += std::to_wstring((network_order >> (8 * i)) & 0xFF);
+    }
+    return text;
+}
+
+std::uint32_t first_address_other_than_loopback(const hostent* host)
+{
+    if (host == nullptr || host->h_addrtype != AF_INET || host->h_length != 4) {
+        return 0;
+    }
+    for (char** entry = host->h_addr_list; *entry != nullptr; ++entry) {
+        std::uint32_t address = 0;
+        std::memcpy(&address, *entry, sizeof(address));
+        if (address != LOOPBACK_ADDRESS) {
+            return address;
+        }
+    }
+    return 0;
+}
+
+bool start_winsock_once()
+{
+    if (winsock_started) {
+        return true;
+    }
+    WSADATA data{};
+    winsock_started = platform::system_calls().wsa_startup(WINSOCK_VERSION_1_1, &data) == 0;
+    return winsock_started;
+}
+
+// The first address of the local computer's own lookup, loopback included; 0 when none.
+std::uint32_t local_host_first_address()
+{
+    WSADATA data{};
+    if (platform::system_calls().wsa_startup(WINSOCK_VERSION_1_1, &data) != 0) {
+        return 0;
+    }
+    std::uint32_t address = 0;
+    const hostent* host = ::gethostbyname(nullptr);
+    if (host != nullptr && host->h_addrtype == AF_INET && host->h_length == 4 && host->h_addr_list[0] != nullptr) {
+        std::memcpy(&address, host->h_addr_list[0], sizeof(address));
+    }
+    ::WSACleanup();
+    return address;
+}
+
+}  // namespace
+
+std::wstring hardware_address_text(const std::uint8_t* bytes, std::size_t count)
+{
+    static constexpr wchar_t HEX_DIGITS[] = L"0123456789ABCDEF";
+    std::wstring text;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (i > 0) {
+            text += L':';
+        }
+        text += HEX_DIGITS[bytes[i] >> 4];
+        text += HEX_DIGITS[bytes[i] & 0x0F];
+    }
+    return text;
+}
+
+std::wstring get_disk_free_text()
+{
+    platform::SystemCalls& calls = platform::system_calls();
+    ::SetErrorMode(SEM_FAILCRITICALERRORS);
+    ULARGE_INTEGER available{};
+    ULARGE_INTEGER total{};
+    ULARGE_INTEGER free_bytes{};
+    if (calls.get_disk_free_space(L"C:\\", &available, &total, &free_bytes)) {
+        ::SetErrorMode(0);
+        return format_byte_size(static_cast<std::int64_t>(free_bytes.QuadPart));
+    }
+    platform::show_message(L"Drive not ready!", L"", 0);
+    end_program();
+}
+
+std::wstring get_ip_address_text()
+{
+    if (!start_winsock_once()) {
+        platform::show_message(L"Could not initialize WSA.", L"", 0);
+        return L"n/a";
+    }
+    char name[256] = {};
+    std::uint32_t address = 0;
+    if (::gethostname(name, 255) == 0) {
+        address = first_address_other_than_loopback(::gethostbyname(name));
+    }
+    return dotted_address(address);
+}
+
+std::wstring get_mac_address_text()
+{
+    const std::uint32_t address = local_host_first_address();
+    if (address == 0) {
+        return {};
+    }
+    // Room for the longest physical address the request can report, so that a length above six
+    // never reads past the buffer.
+    std::uint8_t hardware[MAXLEN_PHYSADDR] = {};
+    ULONG length = 6;
+    if (platform::system_calls().send_arp(address, 0, hardware, &length) != NO_ERROR) {
+        return {};
+    }
+    return hardware_address_text(hardware, length < sizeof(hardware) ? length : sizeof(hardware));
+}
+
+std::wstring get_browser_version_text()
+{
+    platform::UniqueKey key;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, BROWSER_KEY, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) {
+        return {};
+    }
+    wchar_t probe[1] = {};
+    DWORD size = 0;
+    if (::RegQueryValueExW(key.get(), L"svcVersion", nullptr, nullptr, reinterpret_cast<BYTE*>(probe), &size) !=
+        ERROR_MORE_DATA) {
+        return {};
+    }
+    // Blanks fill what the data does not; one more character past the capacity keeps the text
+    // terminated when the stored string is not.
+    std::vector<wchar_t> text(static_cast<std::size_t>(size) + 2 + 1, L' ');
+    text.back() = L'\0';
+    DWORD capacity = size;
+    if (::RegQueryValueExW(key.get(), L"svcVersion", nullptr, nullptr, reinterpret_cast<BYTE*>(text.data()), &capacity) !=
+        ERROR_SUCCESS) {
+        return {};
+    }
+    return std::wstring(text.data());
+}
+
+void release_network_library()
+{
+    if (winsock_started) {
+        ::WSACleanup();
+        winsock_started = false;
+    }
+}
+
+}  // namespace tovalen
