@@ -188,6 +188,7 @@ ChildOutput run_hidden_for_output(std::wstring_view command_line, DWORD time_lim
     // The output has ended, but a child may still run on with its output closed.
     if (!timed_out && ::WaitForSingleObject(child.get(), milliseconds_left(deadline)) == WAIT_OBJECT_0) {
         result.finished = true;
+        ::GetExitCodeProcess(child.get(), &result.exit_code);
     } else {
         ::TerminateProcess(child.get(), 1);
         ::WaitForSingleObject(child.get(), 1000);

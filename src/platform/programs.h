@@ -20,6 +20,7 @@ std::wstring program_command_line(std::wstring_view file, std::wstring_view para
 struct ChildOutput {
     bool started = false;   // false: the program could not be started at all
     bool finished = false;  // false: it was ended after running past the time limit
+    DWORD exit_code = 0;    // the child's own exit code when it finished
     std::string output;     // everything it wrote to its standard output
 };
 

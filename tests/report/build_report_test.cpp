@@ -42,7 +42,7 @@ TEST_F(BuildReport, EditorShowsTheLaidOutValues)
     EXPECT_EQ(report_values.user_name, L"jsmith");
     EXPECT_EQ(report_values.logon_server, L"\\\\DC01");
     const std::wstring text = editor_text();
-    EXPECT_NE(text.find(L"\r\nUser Name: jsmith\r\nLogon Server: \\\\DC01\r\n"), std::wstring::npos) << text.substr(0, 400);
+    EXPECT_NE(text.find(L"\r\nUser Name: jsmith\r\nLogon Server: \\\\DC01\r\n"), std::wstring::npos) << ::testing::PrintToString(text.substr(0, 400));
     EXPECT_EQ(text.rfind(L"----Hardware----\r\n", 0), 0u);
 }
 

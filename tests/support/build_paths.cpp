@@ -1,6 +1,7 @@
 #include "support/build_paths.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace tovalen::testing {
 
@@ -25,5 +26,24 @@ std::wstring build_directory() { return windows_path(widen(TOVALEN_BUILD_DIR)); 
 std::wstring tovalen_program_path() { return build_file(L"tovalen.exe"); }
 
 std::wstring build_file(const std::wstring& relative) { return build_directory() + L"\\" + windows_path(relative); }
+
+}  // namespace tovalen::testing
+
+namespace tovalen::testing {
+
+std::wstring read_utf16_file(const std::wstring& path)
+{
+    FILE* file = _wfopen(path.c_str(), L"rb");
+    if (file == nullptr) {
+        return {};
+    }
+    std::wstring text;
+    wchar_t block[512];
+    for (std::size_t count; (count = std::fread(block, sizeof(wchar_t), 512, file)) > 0;) {
+        text.append(block, count);
+    }
+    std::fclose(file);
+    return text;
+}
 
 }  // namespace tovalen::testing

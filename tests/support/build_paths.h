@@ -12,4 +12,8 @@ std::wstring tovalen_program_path();
 // A file of the build folder, given relative to it with forward slashes.
 std::wstring build_file(const std::wstring& relative);
 
+// The contents of a file written as UTF-16 code units without a byte-order mark (what the
+// stand-in programs record); empty when it cannot be read.
+std::wstring read_utf16_file(const std::wstring& path);
+
 }  // namespace tovalen::testing

@@ -1,0 +1,182 @@
+// The last-boot collector against a stand-in net.exe, found first because it sits in the current
+// directory, and against no net.exe at all.
+#include "report/collectors.h"
+
+#include "support/build_paths.h"
+
+#include <gtest/gtest.h>
+#include <tlhelp32.h>
+
+#include <sstream>
+#include <set>
+
+namespace tovalen {
+namespace {
+
+class CurrentDirectory {
+public:
+    explicit CurrentDirectory(const std::wstring& directory)
+    {
+        wchar_t previous[MAX_PATH] = {};
+        ::GetCurrentDirectoryW(MAX_PATH, previous);
+        previous_ = previous;
+        changed_ = ::SetCurrentDirectoryW(directory.c_str()) != FALSE;
+    }
+    ~CurrentDirectory() { ::SetCurrentDirectoryW(previous_.c_str()); }
+    bool changed() const { return changed_; }
+
+private:
+    std::wstring previous_;
+    bool changed_ = false;
+};
+
+std::wstring stand_in_folder() { return testing::build_file(L"stand-ins/net"); }
+
+// The start time formatted as the user's short date and long time, for every second around the
+// given one, so that a result computed a moment earlier or later still matches.
+std::set<std::wstring> start_times_around(ULONGLONG tick_ms, int slack_seconds)
+{
+    FILETIME now{};
+    ::GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER start{{now.dwLowDateTime, now.dwHighDateTime}};
+    start.QuadPart -= tick_ms * 10'000ull;
+    std::set<std::wstring> texts;
+    for (int offset = -slack_seconds; offset <= slack_seconds; ++offset) {
+        ULARGE_INTEGER moment = start;
+        moment.QuadPart += static_cast<ULONGLONG>(static_cast<LONGLONG>(offset) * 10'000'000ll);
+        const FILETIME file_time{moment.LowPart, moment.HighPart};
+        SYSTEMTIME universal{};
+        SYSTEMTIME local{};
+        ::FileTimeToSystemTime(&file_time, &universal);
+        ::SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local);
+        wchar_t date[128] = {};
+        wchar_t time[128] = {};
+        ::GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &local, nullptr, date, 128, nullptr);
+        ::GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &local, nullptr, time, 128);
+        texts.insert(std::wstring(date) + L" " + time);
+    }
+    return texts;
+}
+
+int running_net_programs()
+{
+    platform::UniqueKernelHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof(entry);
+    int count = 0;
+    for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more; more = ::Process32NextW(snapshot.get(), &entry)) {
+        count += _wcsicmp(entry.szExeFile, L"net.exe") == 0 ? 1 : 0;
+    }
+    return count;
+}
+
+class LastBoot : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(directory_.changed()); }
+    void TearDown() override
+    {
+        ::SetEnvironmentVariableW(L"TOVALEN_NET_OUTPUT", nullptr);
+        ::SetEnvironmentVariableW(L"TOVALEN_NET_RECORD", nullptr);
+    }
+
+    static std::wstring boot_text_for(const wchar_t* output)
+    {
+        ::SetEnvironmentVariableW(L"TOVALEN_NET_OUTPUT", output);
+        return get_last_boot_text();
+    }
+
+    static void expect_computed_start_time(const std::wstring& text)
+    {
+        const std::set<std::wstring> expected = start_times_around(::GetTickCount64(), 5);
+        EXPECT_TRUE(expected.count(text) == 1) << "got \"" << ::testing::PrintToString(text) << "\", expected about "
+                                               << ::testing::PrintToString(*expected.begin());
+    }
+
+    CurrentDirectory directory_{stand_in_folder()};
+};
+
+struct OutputRow {
+    const wchar_t* output;
+    const wchar_t* text;
+};
+
+class LastBootFromOutput : public LastBoot, public ::testing::WithParamInterface<OutputRow> {};
+
+TEST_P(LastBootFromOutput, IsCutFromTheMarkerLine)
+{
+    EXPECT_EQ(boot_text_for(GetParam().output), GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Outputs, LastBootFromOutput,
+    ::testing::Values(OutputRow{L"english", L"4/12/2019 9:14:33 AM"}, OutputRow{L"blanks", L"4/12/2019 9:14:33 AM"},
+                      OutputRow{L"two", L"1/1/2020 1:00:00 AM"}, OutputRow{L"lf", L"4/12/2019 9:14:33 AM"},
+                      OutputRow{L"large", L"5/5/2025 5:05:05 PM"},
+                      OutputRow{L"invalid", L"1/1/2020 \uFFFD\uFFFD 1:00"},
+                      OutputRow{L"huge", L"6/6/2026 6:06:06 AM"}),
+    [](const auto& row) { return std::string(row.param.output, row.param.output + wcslen(row.param.output)); });
+
+class LastBootComputed : public LastBoot, public ::testing::WithParamInterface<const wchar_t*> {};
+
+TEST_P(LastBootComputed, IsTheClockMinusTheTimeSinceStart)
+{
+    expect_computed_start_time(boot_text_for(GetParam()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Outputs, LastBootComputed, ::testing::Values(L"none", L"empty", L"noise"),
+                         [](const auto& row) { return std::string(row.param, row.param + wcslen(row.param)); });
+
+TEST_F(LastBoot, ChildIsStartedHiddenWithTheExactCommandLine)
+{
+    const std::wstring record = testing::build_file(L"stand-ins/net/record.txt");
+    ::DeleteFileW(record.c_str());
+    ::SetEnvironmentVariableW(L"TOVALEN_NET_RECORD", record.c_str());
+    boot_text_for(L"english");
+    std::wistringstream lines(testing::read_utf16_file(record));
+    std::wstring command_line;
+    std::wstring flags;
+    std::wstring show;
+    std::getline(lines, command_line);
+    std::getline(lines, flags);
+    std::getline(lines, show);
+    EXPECT_EQ(command_line, L"\"net.exe\" statistics workstation ");
+    EXPECT_EQ(std::stoul(flags) & (STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES),
+              static_cast<unsigned long>(STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES));
+    EXPECT_EQ(std::stoul(show), static_cast<unsigned long>(SW_HIDE));
+}
+
+TEST_F(LastBoot, TwoCallsAMomentApartAgree)
+{
+    EXPECT_EQ(boot_text_for(L"none"), boot_text_for(L"none"));
+}
+
+// A child that never ends is ended after the time limit, and the clock gives the time instead.
+TEST_F(LastBoot, HungChildIsEndedAndTheClockAnswers)
+{
+    const ULONGLONG started = ::GetTickCount64();
+    const std::wstring text = boot_text_for(L"hang-after-output");
+    const ULONGLONG took = ::GetTickCount64() - started;
+    expect_computed_start_time(text);
+    EXPECT_GE(took, 9'000u);
+    EXPECT_LT(took, 30'000u);
+    EXPECT_EQ(running_net_programs(), 0);
+}
+
+// Without any net.exe the collector gives empty text.
+TEST(LastBootWithoutNet, IsEmpty)
+{
+    wchar_t system[MAX_PATH] = {};
+    ::GetSystemDirectoryW(system, MAX_PATH);
+    const std::wstring net = std::wstring(system) + L"\\net.exe";
+    const std::wstring hidden = net + L".hidden-by-test";
+    const std::wstring empty_folder = testing::build_file(L"stand-ins");
+    CurrentDirectory directory(empty_folder);
+    ASSERT_TRUE(directory.changed());
+    ASSERT_TRUE(::MoveFileW(net.c_str(), hidden.c_str())) << ::GetLastError();
+    const std::wstring text = get_last_boot_text();
+    ::MoveFileW(hidden.c_str(), net.c_str());
+    EXPECT_EQ(text, L"");
+}
+
+}  // namespace
+}  // namespace tovalen

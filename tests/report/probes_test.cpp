@@ -1,0 +1,284 @@
+// The probes on the real system, and their failure paths through the system-call table where a
+// failure cannot be brought about for real.
+#include "report/collectors.h"
+
+#include "platform/system_calls.h"
+
+#include <gtest/gtest.h>
+#include <ws2tcpip.h>
+
+#include <cstring>
+#include <vector>
+
+namespace tovalen {
+namespace {
+
+struct ShownMessage {
+    std::wstring text;
+    std::wstring title;
+    UINT flags;
+};
+
+std::vector<ShownMessage> shown_messages;
+int startup_calls = 0;
+IPAddr arp_destination = 0;
+std::vector<std::uint8_t> arp_answer;
+DWORD arp_result = NO_ERROR;
+ULARGE_INTEGER free_counts[3];
+
+int WINAPI record_message(HWND, LPCWSTR text, LPCWSTR title, UINT flags)
+{
+    shown_messages.push_back({text, title, flags});
+    return IDOK;
+}
+
+int WINAPI failing_startup(WORD, LPWSADATA)
+{
+    ++startup_calls;
+    return WSASYSNOTREADY;
+}
+
+int WINAPI counting_startup(WORD version, LPWSADATA data)
+{
+    ++startup_calls;
+    return ::WSAStartup(version, data);
+}
+
+DWORD WINAPI answering_arp(IPAddr destination, IPAddr, PVOID buffer, PULONG length)
+{
+    arp_destination = destination;
+    if (arp_result != NO_ERROR) {
+        return arp_result;
+    }
+    std::memcpy(buffer, arp_answer.data(), arp_answer.size());
+    *length = static_cast<ULONG>(arp_answer.size());
+    return NO_ERROR;
+}
+
+BOOL WINAPI fixed_free_space(LPCWSTR, PULARGE_INTEGER available, PULARGE_INTEGER total, PULARGE_INTEGER free_bytes)
+{
+    *available = free_counts[0];
+    *total = free_counts[1];
+    *free_bytes = free_counts[2];
+    return TRUE;
+}
+
+class Probes : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        release_network_library();
+        platform::system_calls() = platform::real_system_calls();
+        platform::system_calls().message_box = record_message;
+        shown_messages.clear();
+        startup_calls = 0;
+        arp_destination = 0;
+        arp_result = NO_ERROR;
+    }
+    void TearDown() override
+    {
+        release_network_library();
+        platform::system_calls() = platform::real_system_calls();
+    }
+};
+
+TEST_F(Probes, DiskFreeIsTheTotalFreeCountAndRestoresTheErrorMode)
+{
+    platform::system_calls().get_disk_free_space = fixed_free_space;
+    free_counts[0].QuadPart = 1;
+    free_counts[1].QuadPart = 2;
+    free_counts[2].QuadPart = 500107862016ull;
+    ::SetErrorMode(SEM_NOGPFAULTERRORBOX);
+    EXPECT_EQ(get_disk_free_text(), L"465 GB");
+    EXPECT_EQ(::GetErrorMode(), 0u);
+    EXPECT_TRUE(shown_messages.empty());
+}
+
+TEST_F(Probes, DiskFreeOfTheRealDriveIsAByteSize)
+{
+    ULARGE_INTEGER available{};
+    ULARGE_INTEGER total{};
+    ULARGE_INTEGER free_bytes{};
+    ASSERT_TRUE(::GetDiskFreeSpaceExW(L"C:\\", &available, &total, &free_bytes));
+    const std::wstring expected = format_byte_size(static_cast<std::int64_t>(free_bytes.QuadPart));
+    const std::wstring text = get_disk_free_text();
+    // The free space may move between the two reads, but not out of its unit.
+    EXPECT_EQ(text.substr(text.find(L' ')), expected.substr(expected.find(L' '))) << text;
+}
+
+TEST_F(Probes, WinsockThatWillNotStartGivesAMessageAndNotAvailable)
+{
+    platform::system_calls().wsa_startup = failing_startup;
+    EXPECT_EQ(get_ip_address_text(), L"n/a");
+    ASSERT_EQ(shown_messages.size(), 1u);
+    EXPECT_EQ(shown_messages[0].text, L"Could not initialize WSA.");
+    EXPECT_EQ(shown_messages[0].title, L"");
+    EXPECT_EQ(shown_messages[0].flags, static_cast<UINT>(MB_OK));
+    // A failed start is tried again on the next call.
+    EXPECT_EQ(get_ip_address_text(), L"n/a");
+    EXPECT_EQ(startup_calls, 2);
+}
+
+TEST_F(Probes, WinsockIsStartedOncePerRun)
+{
+    platform::system_calls().wsa_startup = counting_startup;
+    const std::wstring first = get_ip_address_text();
+    const std::wstring second = get_ip_address_text();
+    EXPECT_EQ(first, second);
+    EXPECT_EQ(startup_calls, 1);
+    EXPECT_TRUE(shown_messages.empty());
+}
+
+TEST_F(Probes, IpAddressIsTheFirstOtherThanLoopbackOfTheHostLookup)
+{
+    const std::wstring text = get_ip_address_text();
+    in_addr address{};
+    ASSERT_EQ(::InetPtonW(AF_INET, text.c_str(), &address), 1) << text;
+    WSADATA data{};
+    ASSERT_EQ(::WSAStartup(0x101, &data), 0);
+    char name[256] = {};
+    ASSERT_EQ(::gethostname(name, 255), 0);
+    const hostent* host = ::gethostbyname(name);
+    std::uint32_t expected = 0;
+    for (char** entry = host != nullptr ? host->h_addr_list : nullptr; entry != nullptr && *entry != nullptr; ++entry) {
+        std::uint32_t candidate = 0;
+        std::memcpy(&candidate, *entry, 4);
+        if (candidate != ::inet_addr("127.0.0.1")) {
+            expected = candidate;
+            break;
+        }
+    }
+    ::WSACleanup();
+    EXPECT_EQ(address.s_addr, expected) << text;
+}
+
+TEST_F(Probes, MacAddressIsAskedForTheFirstLocalAddressAndFormatted)
+{
+    platform::system_calls().send_arp = answering_arp;
+    arp_answer = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
+    EXPECT_EQ(get_mac_address_text(), L"00:1A:2B:3C:4D:5E");
+    WSADATA data{};
+    ASSERT_EQ(::WSAStartup(0x101, &data), 0);
+    const hostent* host = ::gethostbyname(nullptr);
+    ASSERT_NE(host, nullptr);
+    std::uint32_t first = 0;
+    std::memcpy(&first, host->h_addr_list[0], 4);
+    ::WSACleanup();
+    EXPECT_EQ(arp_destination, first);
+}
+
+TEST_F(Probes, MacAddressShowsAsManyBytesAsTheAnswerHas)
+{
+    platform::system_calls().send_arp = answering_arp;
+    arp_answer = {0xAB, 0x01, 0x02};
+    EXPECT_EQ(get_mac_address_text(), L"AB:01:02");
+    arp_answer = {1, 2, 3, 4, 5, 6, 7, 8};
+    EXPECT_EQ(get_mac_address_text(), L"01:02:03:04:05:06:07:08");
+}
+
+TEST_F(Probes, MacAddressIsEmptyWhenTheRequestFails)
+{
+    platform::system_calls().send_arp = answering_arp;
+    arp_result = ERROR_BAD_NET_NAME;
+    EXPECT_EQ(get_mac_address_text(), L"");
+    EXPECT_NE(arp_destination, 0u);
+}
+
+TEST_F(Probes, MacAddressIsEmptyWhenWinsockWillNotStart)
+{
+    platform::system_calls().wsa_startup = failing_startup;
+    platform::system_calls().send_arp = answering_arp;
+    arp_answer = {1, 2, 3, 4, 5, 6};
+    EXPECT_EQ(get_mac_address_text(), L"");
+    EXPECT_EQ(arp_destination, 0u);
+    EXPECT_TRUE(shown_messages.empty());
+}
+
+TEST_F(Probes, MacAddressOfTheRealSystemIsEmptyOrSixPairs)
+{
+    const std::wstring text = get_mac_address_text();
+    EXPECT_TRUE(text.empty() || text.size() == 17) << text;
+}
+
+struct HardwareRow {
+    std::vector<std::uint8_t> bytes;
+    const wchar_t* text;
+};
+
+class HardwareAddress : public ::testing::TestWithParam<HardwareRow> {};
+
+TEST_P(HardwareAddress, IsUpperCaseHexPairsJoinedByColons)
+{
+    EXPECT_EQ(hardware_address_text(GetParam().bytes.data(), GetParam().bytes.size()), GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(Bytes, HardwareAddress,
+                         ::testing::Values(HardwareRow{{}, L""}, HardwareRow{{0x0F}, L"0F"},
+                                           HardwareRow{{0xDE, 0xAD, 0xBE, 0xEF, 0x00, 0x01}, L"DE:AD:BE:EF:00:01"}));
+
+// The browser's version value, written for real into the machine key and put back afterwards.
+class BrowserVersion : public ::testing::Test {
+protected:
+    static constexpr wchar_t KEY[] = L"Software\\Microsoft\\Internet Explorer";
+
+    void SetUp() override
+    {
+        ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key_.put(), nullptr),
+                  ERROR_SUCCESS);
+        DWORD size = 0;
+        had_value_ = ::RegQueryValueExW(key_.get(), L"svcVersion", nullptr, &type_, nullptr, &size) == ERROR_SUCCESS;
+        saved_.resize(size);
+        if (had_value_ && size > 0) {
+            ::RegQueryValueExW(key_.get(), L"svcVersion", nullptr, &type_, saved_.data(), &size);
+        }
+    }
+
+    void TearDown() override
+    {
+        if (had_value_) {
+            ::RegSetValueExW(key_.get(), L"svcVersion", 0, type_, saved_.data(), static_cast<DWORD>(saved_.size()));
+        } else {
+            ::RegDeleteValueW(key_.get(), L"svcVersion");
+        }
+    }
+
+    void write(std::wstring_view text)
+    {
+        ASSERT_EQ(::RegSetValueExW(key_.get(), L"svcVersion", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.data()),
+                                   static_cast<DWORD>(text.size() * sizeof(wchar_t))),
+                  ERROR_SUCCESS);
+    }
+
+    platform::UniqueKey key_;
+    bool had_value_ = false;
+    DWORD type_ = REG_SZ;
+    std::vector<BYTE> saved_;
+};
+
+TEST_F(BrowserVersion, IsTheStoredText)
+{
+    write(std::wstring_view(L"11.0.9600.1\0", 12));
+    EXPECT_EQ(get_browser_version_text(), L"11.0.9600.1");
+}
+
+TEST_F(BrowserVersion, UnterminatedTextKeepsTheBlanksThatFilledTheBuffer)
+{
+    // 8 bytes: a buffer of 10 characters, 6 of them blanks. Windows leaves the blanks; some
+    // registries terminate the text themselves. Either way nothing past the buffer is read.
+    write(L"11.0");
+    const std::wstring text = get_browser_version_text();
+    EXPECT_EQ(text.substr(0, 4), L"11.0");
+    EXPECT_LE(text.size(), 10u);
+    EXPECT_EQ(text.find_first_not_of(L' ', 4), std::wstring::npos) << ::testing::PrintToString(text);
+}
+
+TEST_F(BrowserVersion, EmptyOrMissingValueIsEmpty)
+{
+    write(L"");
+    EXPECT_EQ(get_browser_version_text(), L"");
+    ::RegDeleteValueW(key_.get(), L"svcVersion");
+    EXPECT_EQ(get_browser_version_text(), L"");
+}
+
+}  // namespace
+}  // namespace tovalen
