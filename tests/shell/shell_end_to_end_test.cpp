@@ -134,3 +134,71 @@ TEST_F(ShellEndToEnd, WindowHasItsTitleControlsAndPlaces)
 
 }  // namespace
 }  // namespace tovalen
+
+namespace tovalen {
+namespace {
+
+// The buttons, with the browser stand-in in the program's current directory so that the ticket
+// button starts it instead of a real browser.
+class ButtonsEndToEnd : public ::testing::TestWithParam<int> {
+protected:
+    static testing::ProgramOptions options()
+    {
+        testing::ProgramOptions result;
+        result.working_directory = testing::build_file(L"stand-ins/browser");
+        result.environment = {{L"TOVALEN_RECORD_FILE", record_file()}};
+        return result;
+    }
+
+    static std::wstring record_file() { return testing::build_file(L"stand-ins/browser/record.txt"); }
+
+    void SetUp() override
+    {
+        ::DeleteFileW(record_file().c_str());
+        ASSERT_TRUE(program.started());
+        ASSERT_NE(program.main_window(), nullptr);
+        ASSERT_TRUE(program.settle());
+    }
+
+    testing::ProgramUnderTest program{testing::tovalen_program_path(), options()};
+};
+
+TEST_P(ButtonsEndToEnd, HidesTheWindowAndEmptiesTheReport)
+{
+    program.post_tray(WM_LBUTTONDOWN);
+    ASSERT_TRUE(program.settle());
+    ASSERT_TRUE(program.window_visible());
+    ASSERT_FALSE(program.editor_text().empty());
+
+    program.post_control_notification(GetParam(), BN_CLICKED);
+    ASSERT_TRUE(program.settle());
+    EXPECT_FALSE(program.window_visible());
+    EXPECT_EQ(program.editor_text(), L"");
+
+    program.set_editor_text(MARKER);
+    program.post_tray(WM_LBUTTONDOWN);
+    ASSERT_TRUE(program.settle());
+    EXPECT_EQ(program.editor_text().rfind(L"----Hardware----", 0), 0u) << "the next press builds again";
+}
+
+INSTANTIATE_TEST_SUITE_P(Buttons, ButtonsEndToEnd, ::testing::Values(2, 3, 4),
+                         [](const auto& row) { return std::to_string(row.param); });
+
+TEST_F(ButtonsEndToEnd, TicketButtonStartsTheBrowserWithTheFormUrl)
+{
+    program.post_tray(WM_LBUTTONDOWN);
+    ASSERT_TRUE(program.settle());
+    program.post_control_notification(2, BN_CLICKED);
+    ASSERT_TRUE(program.settle());
+    std::wstring command_line;
+    for (int tries = 0; tries < 100 && command_line.empty(); ++tries) {
+        ::Sleep(100);
+        command_line = testing::read_utf16_file(record_file());
+    }
+    EXPECT_EQ(command_line.rfind(L"\"iexplore\" http://", 0), 0u) << ::testing::PrintToString(command_line);
+    EXPECT_NE(command_line.find(L"/sites/new/IT/helpdesk/_layouts/15/listform.aspx?PageType=8&ListId="),
+              std::wstring::npos);
+}
+
+}  // namespace
+}  // namespace tovalen

@@ -1,0 +1,146 @@
+// What each button hands to the system, in the program's own process: the exact command line
+// the browser gets (through a stand-in browser in the current directory), the printer share and
+// the mail URL of the last report with a fresh last-boot text.
+#include "shell/actions.h"
+
+#include "company_network.h"
+#include "platform/programs.h"
+#include "report/report.h"
+#include "shell/action_texts.h"
+#include "shell/shell.h"
+#include "support/build_paths.h"
+
+#include <gtest/gtest.h>
+
+namespace tovalen {
+namespace {
+
+std::wstring wait_for_record(const std::wstring& file)
+{
+    std::wstring text;
+    for (int tries = 0; tries < 100 && text.empty(); ++tries) {
+        ::Sleep(100);
+        text = testing::read_utf16_file(file);
+    }
+    return text;
+}
+
+class Actions : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { start_up(); }
+
+    void SetUp() override
+    {
+        wchar_t previous[MAX_PATH] = {};
+        ::GetCurrentDirectoryW(MAX_PATH, previous);
+        previous_directory_ = previous;
+        ::DeleteFileW(record_file().c_str());
+        ::SetEnvironmentVariableW(L"TOVALEN_RECORD_FILE", record_file().c_str());
+        window_layer().set_control_text(REPORT_EDITOR, L"a report");
+        window_layer().show_window(MAIN_WINDOW, false);
+        report_current = 1;
+    }
+
+    void TearDown() override
+    {
+        ::SetCurrentDirectoryW(previous_directory_.c_str());
+        ::SetEnvironmentVariableW(L"TOVALEN_RECORD_FILE", nullptr);
+        ::SetEnvironmentVariableW(L"TOVALEN_NET_OUTPUT", nullptr);
+    }
+
+    static std::wstring record_file() { return testing::build_file(L"stand-ins/browser/record.txt"); }
+
+    static void expect_hidden_and_stale()
+    {
+        EXPECT_FALSE(::IsWindowVisible(window_layer().window_handle(MAIN_WINDOW)));
+        EXPECT_EQ(::GetWindowTextLengthW(window_layer().window_handle(REPORT_EDITOR)), 0);
+        EXPECT_EQ(report_current, 0);
+    }
+
+    std::wstring previous_directory_;
+};
+
+TEST_F(Actions, HelpdeskFormStartsTheBrowserWithTheFormUrl)
+{
+    ASSERT_TRUE(::SetCurrentDirectoryW(testing::build_file(L"stand-ins/browser").c_str()));
+    open_helpdesk_form();
+    expect_hidden_and_stale();
+    EXPECT_EQ(wait_for_record(record_file()), L"\"iexplore\" " + helpdesk_form_url(HELPDESK_SERVER));
+}
+
+TEST_F(Actions, PrinterShareIsThePrintServersShare)
+{
+    EXPECT_EQ(printer_share_path(PRINT_SERVER), std::wstring(L"\\\\") + PRINT_SERVER + L"\\printers$");
+    open_printer_share();
+    expect_hidden_and_stale();
+}
+
+TEST_F(Actions, MailUrlCarriesTheLastReportAndAFreshBootTime)
+{
+    ASSERT_TRUE(::SetCurrentDirectoryW(testing::build_file(L"stand-ins/net").c_str()));
+    ReportValues values;
+    values.user_name = L"jsmith";
+    values.model = L"AT&T 100%";
+    values.bios_version = L"LINE1\nLINE2";
+    values.uptime = L"1-Days ";
+    report_values = values;
+    ::SetEnvironmentVariableW(L"TOVALEN_NET_OUTPUT", L"two");
+    const std::wstring url = current_report_mail_url();
+    EXPECT_EQ(url, report_mail_url(SUPPORT_MAILBOX, L"JSMITH", values, L"1/1/2020 1:00:00 AM"));
+    EXPECT_NE(url.find(L"?subject=JSMITH's Computer Information&body=----Hardware----%0D%0AModel: AT%26T 100%25"),
+              std::wstring::npos)
+        << ::testing::PrintToString(url);
+    EXPECT_NE(url.find(L"User Name: jsmith%0D%0A"), std::wstring::npos);
+    EXPECT_NE(url.find(L"Last System Boot: 1/1/2020 1:00:00 AM%0D%0ATotal Uptime :1-Days %0D%0A"), std::wstring::npos);
+}
+
+TEST_F(Actions, SendingTheMailHidesTheWindow)
+{
+    send_report_mail();
+    expect_hidden_and_stale();
+}
+
+struct UpperRow {
+    const wchar_t* text;
+    const wchar_t* upper;
+};
+
+class UpperCase : public ::testing::TestWithParam<UpperRow> {};
+
+TEST_P(UpperCase, IsTheSystemsUpperCasing)
+{
+    EXPECT_EQ(upper_case(GetParam().text), GetParam().upper);
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, UpperCase,
+                         ::testing::Values(UpperRow{L"", L""}, UpperRow{L"jsmith", L"JSMITH"},
+                                           UpperRow{L"\u00e9lise o'neil", L"\u00c9LISE O'NEIL"},
+                                           UpperRow{L"a&b#1%", L"A&B#1%"}));
+
+struct CommandLineRow {
+    const wchar_t* file;
+    const wchar_t* parameters;
+    const wchar_t* command_line;
+};
+
+class StartCommandLine : public ::testing::TestWithParam<CommandLineRow> {};
+
+TEST_P(StartCommandLine, QuotesTheFileUnlessItIsQuoted)
+{
+    EXPECT_EQ(platform::program_command_line(GetParam().file, GetParam().parameters), GetParam().command_line);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, StartCommandLine,
+    ::testing::Values(CommandLineRow{L"iexplore", L"http://x/", L"\"iexplore\" http://x/"},
+                      CommandLineRow{L"\\\\print\\printers$", L"", L"\"\\\\print\\printers$\""},
+                      CommandLineRow{L"\"C:\\a b\\c.exe\"", L"-x", L"\"C:\\a b\\c.exe\" -x"},
+                      CommandLineRow{L"mailto:a@b?subject=x y", L"", L"\"mailto:a@b?subject=x y\""}));
+
+TEST(StartProgram, NothingToStartFailsWithoutADialog)
+{
+    EXPECT_FALSE(platform::start_program(L"Z:\\no such folder\\no such program.exe", L"", L""));
+}
+
+}  // namespace
+}  // namespace tovalen
