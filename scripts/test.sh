@@ -9,3 +9,6 @@ source "$root/scripts/wine-session.sh"
 wine_session_start "$build"
 
 ctest --test-dir "$build" --output-on-failure --timeout 600 "$@"
+
+# The pure logic again, natively under the sanitizers, and a bounded fuzzing run of each target.
+"$root/scripts/fuzz.sh"

@@ -35,7 +35,8 @@ SequenceShape shape_of(unsigned char first)
 
 void append_code_point(std::wstring& text, char32_t code_point)
 {
-    if (code_point < 0x10000) {
+    // Wide text is UTF-16 on Windows; where wchar_t holds a whole code point, no pairs are needed.
+    if (code_point < 0x10000 || sizeof(wchar_t) == 4) {
         text.push_back(static_cast<wchar_t>(code_point));
         return;
     }

@@ -1,0 +1,32 @@
+// The mail URL from arbitrary report values: every character that would cut or corrupt the mail
+// is encoded, so no value can add a field or a fragment of its own.
+#include "fuzz_input.h"
+#include "shell/action_texts.h"
+
+using namespace tovalen;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    fuzz::FuzzInput input(data, size);
+    ReportValues values;
+    values.user_name = input.take_wide_text();
+    values.model = input.take_wide_text();
+    values.bios_version = input.take_wide_text();
+    values.logon_server = input.take_wide_text();
+    const std::wstring boot = input.take_wide_text();
+    const std::wstring encoded = encode_mail_value(values.model);
+    for (const wchar_t c : encoded) {
+        fuzz::require(c >= 0x20 && c != L'&' && c != L'#');
+    }
+    const std::wstring url = report_mail_url(L"it@example.com", values.user_name, values, boot);
+    // The fixed text has exactly one "&" (before body=) and one "#" (in "Serial#").
+    std::size_t ampersands = 0;
+    std::size_t hashes = 0;
+    for (const wchar_t c : url) {
+        ampersands += c == L'&' ? 1 : 0;
+        hashes += c == L'#' ? 1 : 0;
+        fuzz::require(c >= 0x20);
+    }
+    fuzz::require(ampersands == 1 && hashes == 1);
+    return 0;
+}

@@ -1,0 +1,41 @@
+// Byte sizes, uptimes and the report layout from arbitrary values.
+#include "fuzz_input.h"
+#include "report/byte_size.h"
+#include "report/report_layout.h"
+#include "report/uptime.h"
+
+using namespace tovalen;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    fuzz::FuzzInput input(data, size);
+    const auto bytes = input.take<std::int64_t>();
+    const std::wstring size_text = format_byte_size(bytes);
+    fuzz::require(!size_text.empty() && size_text.find(L' ') != std::wstring::npos);
+
+    const auto seconds = input.take<std::int64_t>();
+    const std::wstring uptime = format_uptime(seconds);
+    fuzz::require(seconds > 0 || uptime.empty());
+
+    ReportValues values;
+    std::wstring* fields[] = {&values.disk_free,   &values.computer_name, &values.domain,       &values.user_name,
+                              &values.logon_server, &values.ip_address,   &values.mac_address,  &values.ie_version,
+                              &values.os_name,     &values.os_version,    &values.os_build,     &values.model,
+                              &values.bios_version, &values.serial_number, &values.av_status,   &values.av_build,
+                              &values.av_defs_date, &values.av_running,   &values.uptime,       &values.memory_size};
+    std::size_t total = 0;
+    for (std::wstring* field : fields) {
+        *field = input.take_wide_text();
+        total += field->size();
+    }
+    const std::wstring boot = input.take_wide_text();
+    const std::wstring report = layout_report(values, boot);
+    fuzz::require(report.size() >= total);
+    fuzz::require(report.rfind(L"----Hardware----\r\n", 0) == 0);
+    const std::wstring last_line = L"Antivirus Definition Date: " + values.av_defs_date;
+    fuzz::require(report.size() >= last_line.size() &&
+                  report.compare(report.size() - last_line.size(), last_line.size(), last_line) == 0);
+    (void)antivirus_running_text(values.av_status);
+    (void)os_build_text(values.os_build, values.os_version);
+    return 0;
+}
