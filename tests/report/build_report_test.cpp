@@ -1,10 +1,11 @@
+#include "report/editor_text.h"
 #include "report/report.h"
 
 #include "shell/shell.h"
 
 #include <gtest/gtest.h>
-#include <richedit.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace tovalen {
@@ -13,21 +14,11 @@ namespace {
 // The system's limit for one environment variable's value, terminator included.
 constexpr std::size_t ENVIRONMENT_VALUE_LIMIT = 32767;
 
-std::wstring editor_text()
-{
-    HWND editor = window_layer().window_handle(REPORT_EDITOR);
-    GETTEXTLENGTHEX length_request{GTL_USECRLF | GTL_NUMCHARS, 1200};
-    const auto length = ::SendMessageW(editor, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&length_request), 0);
-    std::vector<wchar_t> buffer(static_cast<std::size_t>(length) + 1);
-    GETTEXTEX request{static_cast<DWORD>(buffer.size() * sizeof(wchar_t)), GT_USECRLF, 1200, nullptr, nullptr};
-    const auto copied = ::SendMessageW(editor, EM_GETTEXTEX, reinterpret_cast<WPARAM>(&request),
-                                       reinterpret_cast<LPARAM>(buffer.data()));
-    return std::wstring(buffer.data(), static_cast<std::size_t>(copied));
-}
+using testing::report_editor_text;
 
 class BuildReport : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { start_up(); }
+    static void SetUpTestSuite() { testing::start_up_once(); }
 };
 
 TEST_F(BuildReport, EditorShowsTheLaidOutValues)
@@ -41,7 +32,7 @@ TEST_F(BuildReport, EditorShowsTheLaidOutValues)
     EXPECT_EQ(report_values.domain, L"CORP");
     EXPECT_EQ(report_values.user_name, L"jsmith");
     EXPECT_EQ(report_values.logon_server, L"\\\\DC01");
-    const std::wstring text = editor_text();
+    const std::wstring text = report_editor_text();
     EXPECT_NE(text.find(L"\r\nUser Name: jsmith\r\nLogon Server: \\\\DC01\r\n"), std::wstring::npos) << ::testing::PrintToString(text.substr(0, 400));
     EXPECT_EQ(text.rfind(L"----Hardware----\r\n", 0), 0u);
 }
@@ -49,9 +40,9 @@ TEST_F(BuildReport, EditorShowsTheLaidOutValues)
 TEST_F(BuildReport, SecondBuildReplacesTheFirstInsteadOfAddingToIt)
 {
     build_report();
-    const std::wstring first = editor_text();
+    const std::wstring first = report_editor_text();
     build_report();
-    EXPECT_EQ(editor_text().size(), first.size());
+    EXPECT_EQ(report_editor_text().size(), first.size());
 }
 
 TEST_F(BuildReport, MissingVariableGivesAnEmptyValue)
@@ -59,7 +50,7 @@ TEST_F(BuildReport, MissingVariableGivesAnEmptyValue)
     ::SetEnvironmentVariableW(L"LOGONSERVER", nullptr);
     build_report();
     EXPECT_EQ(report_values.logon_server, L"");
-    EXPECT_NE(editor_text().find(L"\r\nLogon Server: \r\n"), std::wstring::npos);
+    EXPECT_NE(report_editor_text().find(L"\r\nLogon Server: \r\n"), std::wstring::npos);
 }
 
 TEST_F(BuildReport, VariableAtTheSystemLimitIsShownWhole)
@@ -70,7 +61,7 @@ TEST_F(BuildReport, VariableAtTheSystemLimitIsShownWhole)
     ASSERT_TRUE(::SetEnvironmentVariableW(L"COMPUTERNAME", longest.c_str()));
     build_report();
     EXPECT_EQ(report_values.computer_name, longest);
-    EXPECT_NE(editor_text().find(L"Computer Name: " + longest + L"\r\nDomain: "), std::wstring::npos);
+    EXPECT_NE(report_editor_text().find(L"Computer Name: " + longest + L"\r\nDomain: "), std::wstring::npos);
 }
 
 struct EnvironmentRow {
