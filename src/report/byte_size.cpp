@@ -56,4 +56,17 @@ std::wstring format_byte_size(std::int64_t count)
     return text;
 }
 
+std::int64_t leading_decimal_number(std::wstring_view text)
+{
+    std::size_t i = 0;
+    while (i < text.size() && text[i] == L' ') {
+        ++i;
+    }
+    std::uint64_t value = 0;
+    for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
+        value = value * 10 + static_cast<std::uint64_t>(text[i] - L'0');
+    }
+    return static_cast<std::int64_t>(value);
+}
+
 }  // namespace tovalen

@@ -43,3 +43,27 @@ INSTANTIATE_TEST_SUITE_P(
 
 }  // namespace
 }  // namespace tovalen
+
+namespace tovalen {
+namespace {
+
+struct NumberRow {
+    const wchar_t* text;
+    std::int64_t value;
+};
+
+class LeadingNumber : public ::testing::TestWithParam<NumberRow> {};
+
+TEST_P(LeadingNumber, SkipsBlanksAndStopsAtTheFirstOtherCharacter)
+{
+    EXPECT_EQ(leading_decimal_number(GetParam().text), GetParam().value);
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, LeadingNumber,
+                         ::testing::Values(NumberRow{L"", 0}, NumberRow{L"17179869184", 17179869184},
+                                           NumberRow{L"   8589934592", 8589934592}, NumberRow{L"12ab34", 12},
+                                           NumberRow{L"abc", 0}, NumberRow{L"-5", 0}, NumberRow{L"\t5", 0},
+                                           NumberRow{L"18446744073709551615", -1}));
+
+}  // namespace
+}  // namespace tovalen
