@@ -1,0 +1,35 @@
+#pragma once
+// The per-thread record of the automation layer's last outcome, worded for someone who drives
+// COM objects through late binding.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tovalen::comline {
+
+struct ComLineObject;
+
+// The limit on arguments of one member; the out-of-memory sentence names it.
+inline constexpr std::int64_t MAX_METHOD_ARGUMENTS = 20;
+
+// Codes travel as the 32-bit HRESULT zero-extended to 64 bits; -1 means "already reported".
+inline constexpr std::int64_t ALREADY_REPORTED = -1;
+
+// Where the "Unknown error" sentence sends its readers.
+inline constexpr std::wstring_view SUPPORT_CONTACT = L"comline-support@example.com";
+
+void record_error(const ComLineObject* object, std::int64_t code, bool from_exception,
+                  std::wstring_view detail);
+std::int64_t last_error_code();
+void free_error_records();
+
+// The text of the calling thread's record; empty when the thread has none. The program itself
+// never reads it back; hosts and tests do.
+std::wstring last_error_text();
+
+// Whether the per-thread slot currently exists (it is given back with the last object), and how
+// many threads' records the registry holds.
+bool error_records_allocated();
+std::int64_t error_record_count();
+
+}  // namespace tovalen::comline

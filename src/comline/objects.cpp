@@ -1,0 +1,326 @@
+// Automation objects: how a ComLineObject is obtained, counted and released.
+#include "comline/comline.h"
+
+#include <atomic>
+
+#include "comline/object_records.h"
+#include "platform/handles.h"
+
+namespace tovalen::comline {
+namespace {
+
+using platform::ComPtr;
+using platform::UniqueBstr;
+using platform::UniqueCoTaskMemory;
+
+std::atomic<std::int64_t> live_objects{0};
+
+constexpr DWORD CLASS_CONTEXT = CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER;
+
+// make_bstr needs a terminated text; command texts and names arrive as views.
+UniqueBstr bstr_of(std::wstring_view text)
+{
+    std::wstring terminated(text);
+    return UniqueBstr(make_bstr(terminated.c_str()));
+}
+
+HRESULT bind_moniker(std::wstring_view name, ComPtr<IDispatch>& dispatch)
+{
+    UniqueBstr display_name = bstr_of(name);
+    if (!display_name) {
+        return E_OUTOFMEMORY;
+    }
+    return ::CoGetObject(display_name.get(), nullptr, IID_IDispatch, dispatch.put_void());
+}
+
+HRESULT load_file_with_class(std::wstring_view file, std::wstring_view prog_id, ComPtr<IDispatch>& dispatch)
+{
+    UniqueBstr class_name = bstr_of(prog_id);
+    if (!class_name) {
+        return E_OUTOFMEMORY;
+    }
+    CLSID clsid{};
+    HRESULT hr = ::CLSIDFromProgID(class_name.get(), &clsid);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    ComPtr<IClassFactory> factory;
+    hr = ::CoGetClassObject(clsid, CLASS_CONTEXT, nullptr, IID_IClassFactory, factory.put_void());
+    if (FAILED(hr)) {
+        return hr;
+    }
+    ComPtr<IPersistFile> persist;
+    hr = factory->CreateInstance(nullptr, IID_IPersistFile, persist.put_void());
+    if (FAILED(hr)) {
+        return hr;
+    }
+    std::wstring file_name(file);
+    hr = persist->Load(file_name.c_str(), STGM_READ);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    return persist.query(IID_IDispatch, dispatch.put_void());
+}
+
+// A braced CLSID must also have a ProgID registered, so that a stray identifier is not accepted.
+HRESULT class_of_running_instance(BSTR prog_id, CLSID& clsid)
+{
+    if (prog_id[0] != L'{') {
+        return ::CLSIDFromProgID(prog_id, &clsid);
+    }
+    HRESULT hr = ::CLSIDFromString(prog_id, &clsid);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    UniqueCoTaskMemory registered_prog_id;
+    return ::ProgIDFromCLSID(clsid, reinterpret_cast<LPOLESTR*>(registered_prog_id.put()));
+}
+
+HRESULT find_running_instance(std::wstring_view prog_id, ComPtr<IDispatch>& dispatch)
+{
+    UniqueBstr class_name = bstr_of(prog_id);
+    if (!class_name) {
+        return E_OUTOFMEMORY;
+    }
+    CLSID clsid{};
+    HRESULT hr = class_of_running_instance(class_name.get(), clsid);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    ComPtr<IUnknown> instance;
+    hr = ::GetActiveObject(clsid, nullptr, instance.put());
+    if (FAILED(hr)) {
+        return hr;
+    }
+    return instance.query(IID_IDispatch, dispatch.put_void());
+}
+
+HRESULT class_of(BSTR prog_id, CLSID& clsid)
+{
+    if (prog_id[0] == L'{') {
+        return ::CLSIDFromString(prog_id, &clsid);
+    }
+    return ::CLSIDFromProgID(prog_id, &clsid);
+}
+
+HRESULT create_instance(std::wstring_view prog_id, ComPtr<IDispatch>& dispatch)
+{
+    UniqueBstr class_name = bstr_of(prog_id);
+    if (!class_name) {
+        return E_OUTOFMEMORY;
+    }
+    CLSID clsid{};
+    HRESULT hr = class_of(class_name.get(), clsid);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    ComPtr<IClassFactory> factory;
+    hr = ::CoGetClassObject(clsid, CLASS_CONTEXT, nullptr, IID_IClassFactory, factory.put_void());
+    if (FAILED(hr)) {
+        return hr;
+    }
+    hr = factory->CreateInstance(nullptr, IID_IDispatch, dispatch.put_void());
+    if (SUCCEEDED(hr)) {
+        return hr;
+    }
+    // Some classes only hand out IUnknown from their factory and offer IDispatch afterwards.
+    ComPtr<IUnknown> instance;
+    hr = factory->CreateInstance(nullptr, IID_IUnknown, instance.put_void());
+    if (FAILED(hr)) {
+        return hr;
+    }
+    return instance.query(IID_IDispatch, dispatch.put_void());
+}
+
+// The record for an interface a creator obtained; a success code with no interface is refused,
+// since a record is never handed out without its IDispatch.
+ComLineObject* finish_creation(HRESULT& hr, ComPtr<IDispatch>& dispatch)
+{
+    if (FAILED(hr)) {
+        return nullptr;
+    }
+    if (!dispatch) {
+        hr = E_NOINTERFACE;
+        return nullptr;
+    }
+    ComLineObject* object = make_object_record(dispatch.detach());
+    if (object == nullptr) {
+        hr = E_OUTOFMEMORY;
+    }
+    return object;
+}
+
+// Event handling and control hosting come with a later piece of work; until then their slots
+// say so rather than pretend.
+std::int64_t container_hosting_not_built(ComLineObject* object, bool)
+{
+    record_error(object, code_of(E_NOTIMPL), false, {});
+    return 0;
+}
+
+std::int64_t user_mode_not_built(ComLineObject* object, bool)
+{
+    record_error(object, code_of(E_NOTIMPL), false, {});
+    return code_of(E_NOTIMPL);
+}
+
+std::int64_t event_handling_not_built(ComLineObject* object, std::wstring_view, EventCallback,
+                                      std::int64_t, const IID*)
+{
+    record_error(object, code_of(E_NOTIMPL), false, {});
+    return code_of(E_NOTIMPL);
+}
+
+std::int64_t event_param_integer_not_built(ComLineObject* object, std::int64_t)
+{
+    record_error(object, code_of(E_NOTIMPL), false, {});
+    return 0;
+}
+
+IUnknown* event_param_object_not_built(ComLineObject* object, std::int64_t, std::int64_t)
+{
+    record_error(object, code_of(E_NOTIMPL), false, {});
+    return nullptr;
+}
+
+double event_param_real_not_built(ComLineObject* object, std::int64_t)
+{
+    record_error(object, code_of(E_NOTIMPL), false, {});
+    return 0.0;
+}
+
+std::wstring event_param_text_not_built(ComLineObject* object, std::int64_t)
+{
+    record_error(object, code_of(E_NOTIMPL), false, {});
+    return {};
+}
+
+std::int64_t event_param_by_ref_not_built(ComLineObject* object, std::int64_t, void**, VARIANT**)
+{
+    record_error(object, code_of(E_NOTIMPL), false, {});
+    return 0;
+}
+
+void* read_object_slot(ComLineObject* object, std::wstring_view command, ParsedCommand* prepared,
+                       std::int64_t object_type)
+{
+    return read_object(object, command, prepared, object_type);
+}
+
+}  // namespace
+
+const ComLineObjectMethods OBJECT_METHODS{
+    call_method,
+    release_object,
+    open_enumeration,
+    get_dispatch,
+    container_hosting_not_built,
+    user_mode_not_built,
+    read_date,
+    read_integer,
+    read_object_slot,
+    read_real,
+    read_text,
+    read_variant,
+    write_property,
+    write_property_ref,
+    event_handling_not_built,
+    event_param_integer_not_built,
+    event_param_object_not_built,
+    event_param_real_not_built,
+    event_param_text_not_built,
+    event_param_by_ref_not_built,
+};
+
+std::int64_t live_object_count()
+{
+    return live_objects.load();
+}
+
+ComLineObject* make_object_record(IDispatch* dispatch)
+{
+    auto* object = static_cast<ComLineObject*>(
+        ::HeapAlloc(::GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(ComLineObject)));
+    if (object == nullptr) {
+        dispatch->Release();
+        return nullptr;
+    }
+    object->methods = &OBJECT_METHODS;
+    object->dispatch = dispatch;
+    live_objects.fetch_add(1);
+    return object;
+}
+
+ComLineObject* get_automation_object(std::wstring_view name, std::wstring_view prog_id, bool init_com)
+{
+    if (init_com) {
+        // Each call that asks initialises again; the apartment's own count balances nothing here.
+        (void)::CoInitialize(nullptr);
+    }
+    HRESULT hr = E_INVALIDARG;
+    ComPtr<IDispatch> dispatch;
+    if (!name.empty() && prog_id.empty()) {
+        hr = bind_moniker(name, dispatch);
+    } else if (!name.empty()) {
+        hr = load_file_with_class(name, prog_id, dispatch);
+    } else if (!prog_id.empty()) {
+        hr = find_running_instance(prog_id, dispatch);
+    }
+    ComLineObject* object = finish_creation(hr, dispatch);
+    record_error(object, code_of(hr), false, {});
+    return object;
+}
+
+ComLineObject* create_automation_object(std::wstring_view prog_id, HWND window, bool init_com)
+{
+    if (init_com) {
+        (void)::CoInitialize(nullptr);
+    }
+    HRESULT hr = E_INVALIDARG;
+    ComPtr<IDispatch> dispatch;
+    if (window != nullptr) {
+        hr = E_NOTIMPL;
+    } else if (!prog_id.empty()) {
+        hr = create_instance(prog_id, dispatch);
+    }
+    ComLineObject* object = finish_creation(hr, dispatch);
+    record_error(object, code_of(hr), false, {});
+    return object;
+}
+
+ComLineObject* wrap_interface(IUnknown* interface_pointer)
+{
+    HRESULT hr = E_INVALIDARG;
+    ComPtr<IDispatch> dispatch;
+    if (interface_pointer != nullptr) {
+        hr = interface_pointer->QueryInterface(IID_IDispatch, dispatch.put_void());
+    }
+    ComLineObject* object = finish_creation(hr, dispatch);
+    record_error(object, code_of(hr), false, {});
+    return object;
+}
+
+std::int64_t release_object(ComLineObject* object)
+{
+    if (object == nullptr) {
+        return 0;
+    }
+    if (object->dispatch != nullptr) {
+        object->dispatch->Release();
+    }
+    // No path sets container_control until control hosting is built; nothing to destroy yet.
+    ::HeapFree(::GetProcessHeap(), 0, object);
+    if (live_objects.fetch_sub(1) == 1) {
+        free_error_records();
+    }
+    return 0;
+}
+
+IDispatch* get_dispatch(ComLineObject* object)
+{
+    object->dispatch->AddRef();
+    record_error(object, 0, false, {});
+    return object->dispatch;
+}
+
+}  // namespace tovalen::comline
