@@ -50,6 +50,10 @@ int main(int argc, char** argv)
     const double first_build = median_microseconds(1, [] { build_report(); });
     const std::vector<Item> items = {
         {"build_report (warm)", [] { build_report(); }},
+        {"layout + editor insert", [] {
+             window_layer().set_control_text(REPORT_EDITOR, L"");
+             insert_report_text(REPORT_EDITOR, layout_report(report_values, L"1/1/2020 1:00:00 AM"));
+         }},
         {"get_disk_free_text", [] { get_disk_free_text(); }},
         {"environment variable", [] { read_environment_variable(L"COMPUTERNAME"); }},
         {"get_ip_address_text", [] { get_ip_address_text(); }},

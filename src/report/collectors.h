@@ -48,7 +48,12 @@ std::wstring boot_time_from_clock();
 // 100-nanosecond units since the system started.
 std::int64_t read_interrupt_time();
 
+// The enclosure's serial number from the management service. The text is kept from build to
+// build: when the service cannot be reached, the last serial found is shown again.
 std::wstring get_serial_number_text();
+extern std::wstring last_serial_number;
+
+// The capacity of the last memory module the management service lists, as byte-size text.
 std::wstring get_memory_size_text();
 
 }  // namespace tovalen

@@ -1,5 +1,6 @@
 #include "shell/shell.h"
 
+#include "comline/comline.h"
 #include "report/collectors.h"
 #include "report/report.h"
 #include "shell/actions.h"
@@ -37,6 +38,7 @@ void initialise_platform_services()
     window_layer().initialise();
     // The automation layer runs on this thread's single-threaded apartment for the whole run.
     ::CoInitialize(nullptr);
+    comline::make_bstr = comline::allocate_bstr;
 }
 
 void create_report_window()

@@ -202,3 +202,45 @@ TEST_F(ButtonsEndToEnd, TicketButtonStartsTheBrowserWithTheFormUrl)
 
 }  // namespace
 }  // namespace tovalen
+
+namespace tovalen {
+namespace {
+
+// The running program with the management service's provider turned off for real (the test
+// runs with WINEDLLOVERRIDES=wbemprox=d, which the program inherits): one build shows the serial
+// box, then the memory box, each closed through its real dialog window, and the report is shown
+// afterwards.
+TEST(ServiceUnavailableEndToEnd, BothErrorBoxesInOrderThenTheReport)
+{
+    testing::ProgramUnderTest program(testing::tovalen_program_path());
+    ASSERT_TRUE(program.started());
+    ASSERT_NE(program.main_window(), nullptr);
+    ASSERT_TRUE(program.settle());
+    program.post_tray(WM_LBUTTONDOWN);
+
+    const wchar_t* expected_texts[] = {
+        L"Error retrieving serial.\r\nMake sure you are running as an Administrator.",
+        L"Error retrieving memory size.\r\nMake sure you are running as an Administrator.",
+    };
+    for (const wchar_t* expected : expected_texts) {
+        testing::DialogView dialog;
+        ASSERT_TRUE(program.wait_for_dialog(dialog)) << "no box for: " << ::testing::PrintToString(std::wstring(expected));
+        EXPECT_EQ(dialog.title, L"Error");
+        EXPECT_EQ(dialog.text, expected);
+        EXPECT_TRUE(dialog.has_icon);
+        testing::ProgramUnderTest::press_ok(dialog);
+        for (int tries = 0; tries < 500 && ::IsWindow(dialog.window); ++tries) {
+            ::Sleep(20);
+        }
+        ASSERT_FALSE(::IsWindow(dialog.window));
+    }
+    ASSERT_TRUE(program.settle());
+    EXPECT_TRUE(program.window_visible());
+    const std::wstring text = program.editor_text();
+    EXPECT_EQ(text.rfind(L"----Hardware----", 0), 0u);
+    EXPECT_NE(text.find(L"\r\nSerial#: \r\n"), std::wstring::npos);
+    EXPECT_TRUE(program.dialogs().empty());
+}
+
+}  // namespace
+}  // namespace tovalen
