@@ -1,13 +1,23 @@
 #!/usr/bin/env bash
-# Builds Tovalen and runs every benchmark under Wine, printing their tables; the figures are also
-# written as JSON next to the benchmark programs.
+# Builds Tovalen and runs every benchmark under Wine in one go, on the same machine: prints
+# their tables and the ratios against the floors, and writes build/mingw/bench/results.json.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="${TOVALEN_BUILD_DIR:-$root/build/mingw}"
+runs="${1:-15}"
 "$root/scripts/build.sh" >/dev/null
 source "$root/scripts/wine-session.sh"
 wine_session_start "$build"
-echo "== report build and collectors"
-"$build/wine-run.sh" "$build/bench/report_bench.exe" "$@" | tr -d '\r'
+windows_path() { echo "Z:${1//\//\\}"; }
+
+echo "== report build and collectors (net.exe: the stand-in that prints the English statistics)"
+(cd "$build/stand-ins/net" && "$build/wine-run.sh" "$build/bench/report_bench.exe" \
+  "$(windows_path "$build/bench/report.json")" "$runs" | tr -d '\r')
+if [[ -f "$build/bench/comline_bench.exe" ]]; then
+  echo "== automation layer"
+  "$build/wine-run.sh" "$build/bench/comline_bench.exe" "$(windows_path "$build/bench/comline.json")" | tr -d '\r'
+fi
 echo "== start-up, idle memory and size"
 python3 "$root/bench/idle.py" "$build"
+echo "== ratios"
+python3 "$root/bench/summary.py" "$build/bench"
