@@ -33,20 +33,23 @@ public:
     explicit DelimiterSet(std::wstring_view delimiters) : others_(delimiters)
     {
         for (wchar_t ch : delimiters) {
-            if (ch < 128) {
-                ascii_[ch / 64] |= std::uint64_t{1} << (ch % 64);
+            if (const auto code = code_of(ch); code < 128) {
+                ascii_[code / 64] |= std::uint64_t{1} << (code % 64);
             }
         }
     }
     bool contains(wchar_t ch) const
     {
-        if (ch < 128) {
-            return (ascii_[ch / 64] >> (ch % 64) & 1) != 0;
+        if (const auto code = code_of(ch); code < 128) {
+            return (ascii_[code / 64] >> (code % 64) & 1) != 0;
         }
         return others_.find(ch) != std::wstring_view::npos;
     }
 
 private:
+    // wchar_t is signed on some platforms; no character may index below the table.
+    static std::uint32_t code_of(wchar_t ch) { return static_cast<std::uint32_t>(ch); }
+
     std::uint64_t ascii_[2] = {0, 0};
     std::wstring_view others_;
 };
