@@ -25,17 +25,23 @@ int WINAPI print_message(HWND, LPCWSTR text, LPCWSTR title, UINT flags)
     return IDOK;
 }
 
+// Whether the tray has the program's icon: it accepts a change only of an icon it has.
+bool tray_has_icon(HWND window)
+{
+    NOTIFYICONDATAW data{};
+    data.cbSize = sizeof(data);
+    data.hWnd = window;
+    data.uID = static_cast<UINT>(tovalen::TRAY_ICON);
+    data.uFlags = NIF_TIP;
+    return ::Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE;
+}
+
 // When the program's window is destroyed at the program's end, asks the tray whether the icon is
-// still there: changing an icon the tray no longer has fails.
+// still there.
 LRESULT CALLBACK watch_destruction(HWND window, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR, DWORD_PTR)
 {
     if (message == WM_DESTROY) {
-        NOTIFYICONDATAW data{};
-        data.cbSize = sizeof(data);
-        data.hWnd = window;
-        data.uID = static_cast<UINT>(tovalen::TRAY_ICON);
-        data.uFlags = NIF_TIP;
-        std::printf("tray-icon-at-end|%d\n", ::Shell_NotifyIconW(NIM_MODIFY, &data) ? 1 : 0);
+        std::printf("tray-icon-at-end|%d\n", tray_has_icon(window) ? 1 : 0);
         std::fflush(stdout);
     }
     return ::DefSubclassProc(window, message, wparam, lparam);
@@ -50,12 +56,7 @@ int main()
     tovalen::start_up();
     HWND window = tovalen::window_layer().window_handle(tovalen::MAIN_WINDOW);
     ::SetWindowSubclass(window, watch_destruction, 1, 0);
-    NOTIFYICONDATAW data{};
-    data.cbSize = sizeof(data);
-    data.hWnd = window;
-    data.uID = static_cast<UINT>(tovalen::TRAY_ICON);
-    data.uFlags = NIF_TIP;
-    std::printf("tray-icon-at-start|%d\n", ::Shell_NotifyIconW(NIM_MODIFY, &data) ? 1 : 0);
+    std::printf("tray-icon-at-start|%d\n", tray_has_icon(window) ? 1 : 0);
     std::fflush(stdout);
     tovalen::build_report();
     std::printf("report built\n");

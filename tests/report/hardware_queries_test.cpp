@@ -4,6 +4,7 @@
 #include "platform/handles.h"
 #include "platform/system_calls.h"
 #include "report/collectors.h"
+#include "support/recorded_messages.h"
 
 #include <gtest/gtest.h>
 
@@ -73,28 +74,13 @@ std::vector<std::optional<std::wstring>> raw_query(const wchar_t* query, const w
     return texts;
 }
 
-std::vector<std::wstring> shown_messages;
-
-int WINAPI record_message(HWND, LPCWSTR text, LPCWSTR, UINT)
-{
-    shown_messages.emplace_back(text);
-    return IDOK;
-}
-
 class HardwareQueries : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { ::CoInitialize(nullptr); }
 
-    void SetUp() override
-    {
-        shown_messages.clear();
-        platform::system_calls().message_box = record_message;
-    }
-    void TearDown() override
-    {
-        platform::system_calls() = platform::real_system_calls();
-        EXPECT_EQ(comline::live_object_count(), 0);
-    }
+    void TearDown() override { EXPECT_EQ(comline::live_object_count(), 0); }
+
+    testing::RecordedMessages recorder_;
 };
 
 TEST_F(HardwareQueries, MemoryIsTheCapacityOfTheLastModule)
@@ -103,7 +89,7 @@ TEST_F(HardwareQueries, MemoryIsTheCapacityOfTheLastModule)
     ASSERT_FALSE(capacities.empty()) << "the service lists no memory module";
     const std::wstring last = capacities.back().value_or(L"");
     EXPECT_EQ(get_memory_size_text(), format_byte_size(leading_decimal_number(last)));
-    EXPECT_TRUE(shown_messages.empty());
+    EXPECT_TRUE(recorder_.messages().empty());
 }
 
 TEST_F(HardwareQueries, SerialIsTheLastEnclosuresWhateverTheServiceHas)
@@ -113,7 +99,7 @@ TEST_F(HardwareQueries, SerialIsTheLastEnclosuresWhateverTheServiceHas)
     last_serial_number = L"left by an earlier build";
     // Each enumerated item overwrites the variable, with empty text when the property is missing.
     EXPECT_EQ(get_serial_number_text(), serials.back().value_or(L""));
-    EXPECT_TRUE(shown_messages.empty());
+    EXPECT_TRUE(recorder_.messages().empty());
 }
 
 }  // namespace

@@ -3,34 +3,25 @@
 #include "report/collectors.h"
 
 #include "platform/system_calls.h"
+#include "support/recorded_messages.h"
 
 #include <gtest/gtest.h>
 #include <ws2tcpip.h>
 
 #include <cstring>
+#include <optional>
 #include <vector>
 
 namespace tovalen {
 namespace {
 
-struct ShownMessage {
-    std::wstring text;
-    std::wstring title;
-    UINT flags;
-};
+using testing::ShownMessage;
 
-std::vector<ShownMessage> shown_messages;
 int startup_calls = 0;
 IPAddr arp_destination = 0;
 std::vector<std::uint8_t> arp_answer;
 DWORD arp_result = NO_ERROR;
 ULARGE_INTEGER free_counts[3];
-
-int WINAPI record_message(HWND, LPCWSTR text, LPCWSTR title, UINT flags)
-{
-    shown_messages.push_back({text, title, flags});
-    return IDOK;
-}
 
 int WINAPI failing_startup(WORD, LPWSADATA)
 {
@@ -68,9 +59,7 @@ protected:
     void SetUp() override
     {
         release_network_library();
-        platform::system_calls() = platform::real_system_calls();
-        platform::system_calls().message_box = record_message;
-        shown_messages.clear();
+        recorder_.emplace();
         startup_calls = 0;
         arp_destination = 0;
         arp_result = NO_ERROR;
@@ -78,8 +67,12 @@ protected:
     void TearDown() override
     {
         release_network_library();
-        platform::system_calls() = platform::real_system_calls();
+        recorder_.reset();
     }
+
+    static const std::vector<ShownMessage>& shown_messages() { return testing::shown_messages(); }
+
+    std::optional<testing::RecordedMessages> recorder_;
 };
 
 TEST_F(Probes, DiskFreeIsTheTotalFreeCountAndRestoresTheErrorMode)
@@ -91,7 +84,7 @@ TEST_F(Probes, DiskFreeIsTheTotalFreeCountAndRestoresTheErrorMode)
     ::SetErrorMode(SEM_NOGPFAULTERRORBOX);
     EXPECT_EQ(get_disk_free_text(), L"465 GB");
     EXPECT_EQ(::GetErrorMode(), 0u);
-    EXPECT_TRUE(shown_messages.empty());
+    EXPECT_TRUE(shown_messages().empty());
 }
 
 TEST_F(Probes, DiskFreeOfTheRealDriveIsAByteSize)
@@ -110,10 +103,10 @@ TEST_F(Probes, WinsockThatWillNotStartGivesAMessageAndNotAvailable)
 {
     platform::system_calls().wsa_startup = failing_startup;
     EXPECT_EQ(get_ip_address_text(), L"n/a");
-    ASSERT_EQ(shown_messages.size(), 1u);
-    EXPECT_EQ(shown_messages[0].text, L"Could not initialize WSA.");
-    EXPECT_EQ(shown_messages[0].title, L"");
-    EXPECT_EQ(shown_messages[0].flags, static_cast<UINT>(MB_OK));
+    ASSERT_EQ(shown_messages().size(), 1u);
+    EXPECT_EQ(shown_messages()[0].text, L"Could not initialize WSA.");
+    EXPECT_EQ(shown_messages()[0].title, L"");
+    EXPECT_EQ(shown_messages()[0].flags, static_cast<UINT>(MB_OK));
     // A failed start is tried again on the next call.
     EXPECT_EQ(get_ip_address_text(), L"n/a");
     EXPECT_EQ(startup_calls, 2);
@@ -126,7 +119,7 @@ TEST_F(Probes, WinsockIsStartedOncePerRun)
     const std::wstring second = get_ip_address_text();
     EXPECT_EQ(first, second);
     EXPECT_EQ(startup_calls, 1);
-    EXPECT_TRUE(shown_messages.empty());
+    EXPECT_TRUE(shown_messages().empty());
 }
 
 TEST_F(Probes, IpAddressIsTheFirstOtherThanLoopbackOfTheHostLookup)
@@ -191,7 +184,7 @@ TEST_F(Probes, MacAddressIsEmptyWhenWinsockWillNotStart)
     arp_answer = {1, 2, 3, 4, 5, 6};
     EXPECT_EQ(get_mac_address_text(), L"");
     EXPECT_EQ(arp_destination, 0u);
-    EXPECT_TRUE(shown_messages.empty());
+    EXPECT_TRUE(shown_messages().empty());
 }
 
 TEST_F(Probes, MacAddressOfTheRealSystemIsEmptyOrSixPairs)

@@ -5,6 +5,7 @@
 #include "report/collectors.h"
 #include "report/editor_text.h"
 #include "report/report.h"
+#include "support/recorded_messages.h"
 
 #include <gtest/gtest.h>
 
@@ -13,19 +14,7 @@
 namespace tovalen {
 namespace {
 
-struct ShownMessage {
-    std::wstring text;
-    std::wstring title;
-    UINT flags;
-};
-
-std::vector<ShownMessage> shown_messages;
-
-int WINAPI record_message(HWND, LPCWSTR text, LPCWSTR title, UINT flags)
-{
-    shown_messages.push_back({text, title, flags});
-    return IDOK;
-}
+using testing::ShownMessage;
 
 constexpr wchar_t SERIAL_MESSAGE[] = L"Error retrieving serial.\r\nMake sure you are running as an Administrator.";
 constexpr wchar_t MEMORY_MESSAGE[] = L"Error retrieving memory size.\r\nMake sure you are running as an Administrator.";
@@ -33,26 +22,21 @@ constexpr wchar_t MEMORY_MESSAGE[] = L"Error retrieving memory size.\r\nMake sur
 class ServiceUnavailable : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { testing::start_up_once(); }
-    void SetUp() override
-    {
-        shown_messages.clear();
-        platform::system_calls().message_box = record_message;
-    }
-    void TearDown() override
-    {
-        platform::system_calls() = platform::real_system_calls();
-        EXPECT_EQ(comline::live_object_count(), 0);
-    }
+    void TearDown() override { EXPECT_EQ(comline::live_object_count(), 0); }
+
+    const std::vector<ShownMessage>& shown_messages() const { return recorder_.messages(); }
+
+    testing::RecordedMessages recorder_;
 };
 
 TEST_F(ServiceUnavailable, OneBuildShowsTheSerialThenTheMemoryMessageAndFinishes)
 {
     last_serial_number.clear();
     build_report();
-    ASSERT_EQ(shown_messages.size(), 2u);
-    EXPECT_EQ(shown_messages[0].text, SERIAL_MESSAGE);
-    EXPECT_EQ(shown_messages[1].text, MEMORY_MESSAGE);
-    for (const ShownMessage& message : shown_messages) {
+    ASSERT_EQ(shown_messages().size(), 2u);
+    EXPECT_EQ(shown_messages()[0].text, SERIAL_MESSAGE);
+    EXPECT_EQ(shown_messages()[1].text, MEMORY_MESSAGE);
+    for (const ShownMessage& message : shown_messages()) {
         EXPECT_EQ(message.title, L"Error");
         EXPECT_EQ(message.flags, static_cast<UINT>(MB_OK | MB_ICONERROR));
     }
@@ -66,8 +50,8 @@ TEST_F(ServiceUnavailable, SerialKeepsWhatTheLastSuccessfulBuildFound)
 {
     last_serial_number = L"SER-1234";  // as an earlier build that reached the service left it
     EXPECT_EQ(get_serial_number_text(), L"SER-1234");
-    ASSERT_EQ(shown_messages.size(), 1u);
-    EXPECT_EQ(shown_messages[0].text, SERIAL_MESSAGE);
+    ASSERT_EQ(shown_messages().size(), 1u);
+    EXPECT_EQ(shown_messages()[0].text, SERIAL_MESSAGE);
 }
 
 TEST_F(ServiceUnavailable, TheAutomationLayerRecordsWhyButShowsNothingMore)
@@ -75,7 +59,7 @@ TEST_F(ServiceUnavailable, TheAutomationLayerRecordsWhyButShowsNothingMore)
     EXPECT_EQ(comline::get_automation_object(L"winmgmts:{impersonationLevel=impersonate}!\\\\.\\root\\cimv2", L"", true),
               nullptr);
     EXPECT_NE(comline::last_error_code(), 0);
-    EXPECT_TRUE(shown_messages.empty());
+    EXPECT_TRUE(shown_messages().empty());
 }
 
 }  // namespace
