@@ -1,5 +1,5 @@
 // The hardware queries in a process whose management service cannot be reached: this program
-// runs with the service's provider turned off for real (WINEDLLOVERRIDES=wbemprox=d).
+// runs with the service's provider turned off for real (wbemprox disabled in WINEDLLOVERRIDES).
 #include "comline/comline.h"
 #include "platform/system_calls.h"
 #include "report/collectors.h"

@@ -207,7 +207,7 @@ namespace tovalen {
 namespace {
 
 // The running program with the management service's provider turned off for real (the test
-// runs with WINEDLLOVERRIDES=wbemprox=d, which the program inherits): one build shows the serial
+// runs with wbemprox disabled in WINEDLLOVERRIDES, which the program inherits): one build shows the serial
 // box, then the memory box, each closed through its real dialog window, and the report is shown
 // afterwards.
 TEST(ServiceUnavailableEndToEnd, BothErrorBoxesInOrderThenTheReport)
