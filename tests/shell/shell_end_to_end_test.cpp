@@ -28,6 +28,13 @@ protected:
         ASSERT_TRUE(program.settle());
     }
 
+    // A left press that builds or shows the report.
+    void press_to_show()
+    {
+        program.post_tray(WM_LBUTTONDOWN);
+        ASSERT_TRUE(program.wait_for_report_window());
+    }
+
     bool shows_a_report() { return program.editor_text().rfind(L"----Hardware----", 0) == 0; }
 
     ProgramUnderTest program{testing::tovalen_program_path()};
@@ -41,7 +48,7 @@ TEST_F(ShellEndToEnd, StartsHiddenWithAnEmptyEditor)
 
 TEST_F(ShellEndToEnd, LeftPressBuildsTheReportAndShowsTheWindowTopmost)
 {
-    press(WM_LBUTTONDOWN);
+    press_to_show();
     EXPECT_TRUE(program.window_visible());
     EXPECT_TRUE(program.window_topmost());
     EXPECT_TRUE(shows_a_report()) << "editor holds: " << ::testing::PrintToString(program.editor_text());
@@ -49,9 +56,9 @@ TEST_F(ShellEndToEnd, LeftPressBuildsTheReportAndShowsTheWindowTopmost)
 
 TEST_F(ShellEndToEnd, SecondLeftPressWhileShownDoesNotRebuild)
 {
-    press(WM_LBUTTONDOWN);
+    press_to_show();
     program.set_editor_text(MARKER);
-    press(WM_LBUTTONDOWN);
+    press_to_show();
     EXPECT_EQ(program.editor_text(), MARKER);
     EXPECT_TRUE(program.window_visible());
 }
@@ -60,7 +67,7 @@ TEST_F(ShellEndToEnd, DoubleClickBuildsOnceFromItsFirstPress)
 {
     program.post_tray(WM_LBUTTONDOWN);
     program.post_tray(WM_LBUTTONDBLCLK);
-    ASSERT_TRUE(program.settle());
+    ASSERT_TRUE(program.wait_for_report_window());
     EXPECT_TRUE(program.window_visible());
     EXPECT_TRUE(shows_a_report());
 
@@ -76,7 +83,7 @@ TEST_F(ShellEndToEnd, RightPressesDoNothing)
     EXPECT_FALSE(program.window_visible());
     EXPECT_EQ(program.editor_text(), L"");
 
-    press(WM_LBUTTONDOWN);
+    press_to_show();
     program.set_editor_text(MARKER);
     press(WM_RBUTTONDOWN);
     EXPECT_TRUE(program.window_visible());
@@ -85,7 +92,7 @@ TEST_F(ShellEndToEnd, RightPressesDoNothing)
 
 TEST_F(ShellEndToEnd, CloseHidesEmptiesAndMarksTheReportStale)
 {
-    press(WM_LBUTTONDOWN);
+    press_to_show();
     program.post_close();
     ASSERT_TRUE(program.settle());
     EXPECT_FALSE(program.window_visible());
@@ -93,14 +100,14 @@ TEST_F(ShellEndToEnd, CloseHidesEmptiesAndMarksTheReportStale)
     EXPECT_TRUE(::IsWindow(program.main_window())) << "closing hides, it does not destroy";
 
     program.set_editor_text(MARKER);
-    press(WM_LBUTTONDOWN);
+    press_to_show();
     EXPECT_TRUE(shows_a_report()) << "the next press builds again";
     EXPECT_TRUE(program.window_topmost());
 }
 
 TEST_F(ShellEndToEnd, NotificationFromTheEditorDoesNothing)
 {
-    press(WM_LBUTTONDOWN);
+    press_to_show();
     program.set_editor_text(MARKER);
     program.post_control_notification(EDITOR, EN_CHANGE);
     ASSERT_TRUE(program.settle());
@@ -166,7 +173,7 @@ protected:
 TEST_P(ButtonsEndToEnd, HidesTheWindowAndEmptiesTheReport)
 {
     program.post_tray(WM_LBUTTONDOWN);
-    ASSERT_TRUE(program.settle());
+    ASSERT_TRUE(program.wait_for_report_window());
     ASSERT_TRUE(program.window_visible());
     ASSERT_FALSE(program.editor_text().empty());
 
@@ -177,7 +184,7 @@ TEST_P(ButtonsEndToEnd, HidesTheWindowAndEmptiesTheReport)
 
     program.set_editor_text(MARKER);
     program.post_tray(WM_LBUTTONDOWN);
-    ASSERT_TRUE(program.settle());
+    ASSERT_TRUE(program.wait_for_report_window());
     EXPECT_EQ(program.editor_text().rfind(L"----Hardware----", 0), 0u) << "the next press builds again";
 }
 
@@ -187,7 +194,7 @@ INSTANTIATE_TEST_SUITE_P(Buttons, ButtonsEndToEnd, ::testing::Values(2, 3, 4),
 TEST_F(ButtonsEndToEnd, TicketButtonStartsTheBrowserWithTheFormUrl)
 {
     program.post_tray(WM_LBUTTONDOWN);
-    ASSERT_TRUE(program.settle());
+    ASSERT_TRUE(program.wait_for_report_window());
     program.post_control_notification(2, BN_CLICKED);
     ASSERT_TRUE(program.settle());
     std::wstring command_line;

@@ -177,6 +177,17 @@ bool ProgramUnderTest::settle(DWORD timeout_ms)
     return true;
 }
 
+bool ProgramUnderTest::wait_for_report_window(DWORD timeout_ms)
+{
+    const ULONGLONG deadline = ::GetTickCount64() + timeout_ms;
+    while (!window_visible()) {
+        if (::GetTickCount64() >= deadline || ::WaitForSingleObject(process_.get(), 20) != WAIT_TIMEOUT) {
+            return false;
+        }
+    }
+    return settle(timeout_ms);
+}
+
 std::wstring ProgramUnderTest::editor_text() { return window_text(control(EDITOR_NUMBER)); }
 
 void ProgramUnderTest::set_editor_text(const std::wstring& text)
