@@ -54,6 +54,18 @@ std::optional<std::wstring> string_value(HKEY key, const wchar_t* name)
 
 std::wstring text_or_empty(HKEY key, const wchar_t* name) { return string_value(key, name).value_or(L""); }
 
+DWORD number_or_zero(HKEY key, const wchar_t* name)
+{
+    DWORD type = 0;
+    DWORD value = 0;
+    DWORD bytes = sizeof value;
+    if (::RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &bytes) != ERROR_SUCCESS ||
+        type != REG_DWORD) {
+        return 0;
+    }
+    return value;
+}
+
 ULONGLONG as_integer(DWORD high, DWORD low) { return (static_cast<ULONGLONG>(high) << 32) | low; }
 
 }  // namespace
@@ -163,7 +175,8 @@ std::vector<UninstallEntry> tovalen_uninstall_entries(RegistryView view)
             continue;
         }
         entries.push_back({name, L"Tovalen", text_or_empty(entry.get(), L"DisplayVersion"),
-                           text_or_empty(entry.get(), L"Publisher"), text_or_empty(entry.get(), L"InstallDate")});
+                           text_or_empty(entry.get(), L"Publisher"), text_or_empty(entry.get(), L"InstallDate"),
+                           number_or_zero(entry.get(), L"NoModify")});
     }
     return entries;
 }

@@ -34,6 +34,7 @@ struct UninstallEntry {
     std::wstring display_version;
     std::wstring publisher;
     std::wstring install_date;
+    DWORD no_modify = 0;
     bool operator==(const UninstallEntry&) const = default;
 };
 // The uninstall entries named "Tovalen" in the given view.

@@ -83,6 +83,7 @@ TEST_F(Package, InstallMakesOneUninstallEntryWithTheProductIconAndVersion)
     const std::wstring code = installed_products().front();
     const auto entry = tovalen_uninstall_entries().front();
     EXPECT_EQ(entry.publisher, L"Tovalen");
+    EXPECT_EQ(entry.no_modify, 1u) << "there is nothing to change, only to remove";
     EXPECT_TRUE(tovalen_uninstall_entries(RegistryView::wow32).empty());
     EXPECT_EQ(product_info(code, INSTALLPROPERTY_PRODUCTNAME), L"Tovalen");
 
@@ -147,7 +148,7 @@ TEST_F(Package, LowerVersionIsRefusedAndLeavesTheNewerWhole)
 {
     install(next_package());
 
-    EXPECT_NE(install_silently(current_package()), ERROR_SUCCESS);
+    EXPECT_EQ(install_silently(current_package()), static_cast<DWORD>(ERROR_INSTALL_FAILURE));
 
     expect_one_installation_of(NEXT_VERSION);
 }
@@ -155,13 +156,18 @@ TEST_F(Package, LowerVersionIsRefusedAndLeavesTheNewerWhole)
 TEST_F(Package, SilentUninstallRemovesFileRunValueAndEntry)
 {
     install(current_package());
-    const std::wstring icon = product_info(installed_products().front(), INSTALLPROPERTY_PRODUCTICON);
+    const std::wstring code = installed_products().front();
+    const std::wstring icon = product_info(code, INSTALLPROPERTY_PRODUCTICON);
+    const std::wstring cached_package = product_info(code, INSTALLPROPERTY_LOCALPACKAGE);
     ASSERT_TRUE(path_exists(icon));
+    ASSERT_TRUE(path_exists(cached_package));
 
     EXPECT_EQ(uninstall_silently(current_package()), ERROR_SUCCESS);
 
     expect_removed_without_a_trace();
     EXPECT_FALSE(path_exists(icon)) << "the installer's copy of the icon";
+    EXPECT_FALSE(path_exists(folder_of(icon))) << "the installer's folder of the product";
+    EXPECT_FALSE(path_exists(cached_package)) << "the installer's copy of the package";
 }
 
 TEST_F(Package, UninstallWhileTheProgramRunsEndsItAndRemovesEverything)
