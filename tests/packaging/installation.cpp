@@ -134,6 +134,17 @@ void remove_every_installed_version()
     }
 }
 
+void remove_leftovers()
+{
+    const std::wstring program = expected_program_path();
+    ::DeleteFileW(program.c_str());
+    ::RemoveDirectoryW(folder_of(program).c_str());
+    UniqueKey run;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, RUN_KEY, 0, KEY_SET_VALUE | KEY_WOW64_64KEY, run.put()) == ERROR_SUCCESS) {
+        ::RegDeleteValueW(run.get(), RUN_VALUE_NAME);
+    }
+}
+
 std::wstring expected_program_path()
 {
     UniqueCoTaskMemory folder;

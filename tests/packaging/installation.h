@@ -20,6 +20,9 @@ std::vector<std::wstring> installed_products();
 std::wstring product_info(const std::wstring& product_code, const wchar_t* property);
 // Takes every installed version away again; used before and after each test.
 void remove_every_installed_version();
+// Deletes what a failed test may have left without any installation owning it (the program
+// file and folder, the Run value), so that one failure does not fail every later run too.
+void remove_leftovers();
 
 // "<Program Files>\Tovalen\tovalen.exe" of the 64-bit view.
 std::wstring expected_program_path();

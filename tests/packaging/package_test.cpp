@@ -22,14 +22,20 @@ std::wstring next_package() { return build_file(TOVALEN_NEXT_PACKAGE); }
 
 class Package : public ::testing::Test {
 protected:
-    // Each test starts from a machine without the product and leaves one behind.
+    // Each test starts from a machine without the product and leaves none behind.
     void SetUp() override
     {
         remove_every_installed_version();
+        remove_leftovers();
         ASSERT_EQ(installed_products().size(), 0u) << "a version from before could not be removed";
-        ASSERT_FALSE(path_exists(program)) << "a program file from before is still there";
+        ASSERT_FALSE(path_exists(program)) << "a program file from before could not be removed";
+        ASSERT_EQ(run_value(), std::nullopt) << "a Run value from before could not be removed";
     }
-    void TearDown() override { remove_every_installed_version(); }
+    void TearDown() override
+    {
+        remove_every_installed_version();
+        remove_leftovers();
+    }
 
     void install(const std::wstring& package) { ASSERT_EQ(install_silently(package), ERROR_SUCCESS); }
 
