@@ -15,7 +15,7 @@ source "$root/scripts/wine-session.sh"
 wine_session_start "$build"
 
 status=0
-ctest --test-dir "$build" --output-on-failure --timeout 900 "$@" || status=$?
+ctest --test-dir "$build" --output-on-failure --timeout 900 -j3 "$@" || status=$?
 
 fuzz_status=0
 wait "$fuzz_pid" || fuzz_status=$?
