@@ -3,6 +3,7 @@
 
 #include <atomic>
 
+#include "comline/events.h"
 #include "comline/object_records.h"
 #include "platform/handles.h"
 
@@ -150,57 +151,6 @@ ComLineObject* finish_creation(HRESULT& hr, ComPtr<IDispatch>& dispatch)
     return object;
 }
 
-// Event handling and control hosting come with a later piece of work; until then their slots
-// say so rather than pretend.
-std::int64_t container_hosting_not_built(ComLineObject* object, bool)
-{
-    record_error(object, code_of(E_NOTIMPL), false, {});
-    return 0;
-}
-
-std::int64_t user_mode_not_built(ComLineObject* object, bool)
-{
-    record_error(object, code_of(E_NOTIMPL), false, {});
-    return code_of(E_NOTIMPL);
-}
-
-std::int64_t event_handling_not_built(ComLineObject* object, std::wstring_view, EventCallback,
-                                      std::int64_t, const IID*)
-{
-    record_error(object, code_of(E_NOTIMPL), false, {});
-    return code_of(E_NOTIMPL);
-}
-
-std::int64_t event_param_integer_not_built(ComLineObject* object, std::int64_t)
-{
-    record_error(object, code_of(E_NOTIMPL), false, {});
-    return 0;
-}
-
-IUnknown* event_param_object_not_built(ComLineObject* object, std::int64_t, std::int64_t)
-{
-    record_error(object, code_of(E_NOTIMPL), false, {});
-    return nullptr;
-}
-
-double event_param_real_not_built(ComLineObject* object, std::int64_t)
-{
-    record_error(object, code_of(E_NOTIMPL), false, {});
-    return 0.0;
-}
-
-std::wstring event_param_text_not_built(ComLineObject* object, std::int64_t)
-{
-    record_error(object, code_of(E_NOTIMPL), false, {});
-    return {};
-}
-
-std::int64_t event_param_by_ref_not_built(ComLineObject* object, std::int64_t, void**, VARIANT**)
-{
-    record_error(object, code_of(E_NOTIMPL), false, {});
-    return 0;
-}
-
 void* read_object_slot(ComLineObject* object, std::wstring_view command, ParsedCommand* prepared,
                        std::int64_t object_type)
 {
@@ -214,8 +164,8 @@ const ComLineObjectMethods OBJECT_METHODS{
     release_object,
     open_enumeration,
     get_dispatch,
-    container_hosting_not_built,
-    user_mode_not_built,
+    get_container_window,
+    set_user_mode,
     read_date,
     read_integer,
     read_object_slot,
@@ -224,12 +174,12 @@ const ComLineObjectMethods OBJECT_METHODS{
     read_variant,
     write_property,
     write_property_ref,
-    event_handling_not_built,
-    event_param_integer_not_built,
-    event_param_object_not_built,
-    event_param_real_not_built,
-    event_param_text_not_built,
-    event_param_by_ref_not_built,
+    attach_event_handler,
+    event_param_integer,
+    event_param_object,
+    event_param_real,
+    event_param_text,
+    event_param_by_ref,
 };
 
 std::int64_t live_object_count()
