@@ -2,6 +2,7 @@
 // here whose type library widl built from event_source.idl; the library is loaded from the test
 // program's own folder.
 #include <windows.h>
+#include <ole2.h>
 #include <ocidl.h>
 #include <olectl.h>
 
@@ -23,6 +24,7 @@ namespace {
 using platform::CoInitGuard;
 using platform::ComPtr;
 using platform::UniqueBstr;
+using platform::UniqueLibrary;
 using platform::UniqueVariant;
 using platform::UniqueWindow;
 
@@ -1329,6 +1331,188 @@ TEST_F(HostingTest, UserModeReportsAWindowWithoutAHostingSite)
     EXPECT_FALSE(outcome == 0 || outcome == code(E_NOTIMPL)) << std::hex << outcome;
     EXPECT_EQ((outcome >> 31) & 1, 1) << std::hex << outcome;
     EXPECT_EQ(last_error_code(), outcome);
+}
+
+
+// ---- A control hosted by the system's control hosting ----
+
+constexpr CLSID CLSID_HOSTED_CONTROL = {0x6d1f2c8a, 0x43b7, 0x4e0d, {0x9c, 0x51, 0x2a, 0x7e, 0x90, 0x3b, 0x18, 0xc4}};
+// IAxWinAmbientDispatch, the hosting site's ambient properties.
+constexpr IID IID_AMBIENT_DISPATCH = {0xB6EA2051, 0x048A, 0x11D1, {0x82, 0xB9, 0x00, 0xC0, 0x4F, 0xB9, 0x94, 0x2E}};
+
+// As little of an ActiveX control as the hosting accepts: IOleObject, keeping its client site.
+class HostedControl final : public IOleObject {
+public:
+    LONG references() const { return references_; }
+    bool hosted() const { return static_cast<bool>(site_); }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
+    {
+        if (iid == IID_IUnknown || iid == IID_IOleObject) {
+            *out = static_cast<IOleObject*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++references_); }
+    ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--references_); }
+
+    HRESULT STDMETHODCALLTYPE SetClientSite(IOleClientSite* site) override
+    {
+        site_ = ComPtr<IOleClientSite>::copy(site);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetClientSite(IOleClientSite** site) override
+    {
+        *site = ComPtr<IOleClientSite>(site_).detach();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE SetHostNames(LPCOLESTR, LPCOLESTR) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Close(DWORD) override
+    {
+        site_.reset();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE SetMoniker(DWORD, IMoniker*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetMoniker(DWORD, DWORD, IMoniker**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE InitFromData(IDataObject*, BOOL, DWORD) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetClipboardData(DWORD, IDataObject**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE DoVerb(LONG, LPMSG, IOleClientSite*, LONG, HWND, LPCRECT) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE EnumVerbs(IEnumOLEVERB**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Update() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE IsUpToDate() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE GetUserClassID(CLSID* clsid) override
+    {
+        *clsid = CLSID_HOSTED_CONTROL;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetUserType(DWORD, LPOLESTR*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetExtent(DWORD, SIZEL*) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE GetExtent(DWORD, SIZEL* size) override
+    {
+        size->cx = 100;
+        size->cy = 100;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Advise(IAdviseSink*, DWORD* cookie) override
+    {
+        *cookie = 1;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Unadvise(DWORD) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE EnumAdvise(IEnumSTATDATA**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetMiscStatus(DWORD, DWORD* status) override
+    {
+        *status = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE SetColorScheme(LOGPALETTE*) override { return E_NOTIMPL; }
+
+private:
+    LONG references_ = 1;
+    ComPtr<IOleClientSite> site_;
+};
+
+class HostedControlFactory final : public IClassFactory {
+public:
+    explicit HostedControlFactory(HostedControl& control) : control_(control) {}
+
+    LONG references() const { return references_; }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
+    {
+        if (iid == IID_IUnknown || iid == IID_IClassFactory) {
+            *out = static_cast<IClassFactory*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++references_); }
+    ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--references_); }
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override
+    {
+        if (outer != nullptr) {
+            *out = nullptr;
+            return CLASS_E_NOAGGREGATION;
+        }
+        return control_.QueryInterface(iid, out);
+    }
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
+
+private:
+    HostedControl& control_;
+    LONG references_ = 1;
+};
+
+template <typename Routine>
+Routine atl_routine(HMODULE atl, const char* name)
+{
+    return reinterpret_cast<Routine>(reinterpret_cast<void (*)()>(::GetProcAddress(atl, name)));
+}
+
+TEST_F(HostingTest, UserModeGoesToTheHostingSiteOfAHostedControl)
+{
+    HostedControl control;
+    HostedControlFactory factory(control);
+    DWORD registration = 0;
+    ASSERT_EQ(::CoRegisterClassObject(CLSID_HOSTED_CONTROL, &factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE,
+                                      &registration),
+              S_OK);
+    UniqueLibrary atl(::LoadLibraryW(L"atl.dll"));
+    ASSERT_TRUE(atl);
+    using CreateControlRoutine = HRESULT(WINAPI*)(LPCOLESTR, HWND, IStream*, IUnknown**);
+    using GetHostRoutine = HRESULT(WINAPI*)(HWND, IUnknown**);
+    auto create_control = atl_routine<CreateControlRoutine>(atl.get(), "AtlAxCreateControl");
+    auto get_host = atl_routine<GetHostRoutine>(atl.get(), "AtlAxGetHost");
+    ASSERT_NE(create_control, nullptr);
+    ASSERT_NE(get_host, nullptr);
+    {
+        UniqueWindow host_window(::CreateWindowExW(0, L"STATIC", L"control", 0, 0, 0, 100, 100, nullptr, nullptr,
+                                                   ::GetModuleHandleW(nullptr), nullptr));
+        ComPtr<IUnknown> container;
+        ASSERT_EQ(create_control(L"{6D1F2C8A-43B7-4E0D-9C51-2A7E903B18C4}", host_window.get(), nullptr,
+                                 container.put()),
+                  S_OK);
+        ASSERT_TRUE(control.hosted());
+
+        // What this system's hosting site offers decides what set_user_mode can do.
+        ComPtr<IUnknown> site;
+        ASSERT_EQ(get_host(host_window.get(), site.put()), S_OK);
+        ComPtr<IDispatch> ambient;
+        const HRESULT offered = site.query(IID_AMBIENT_DISPATCH, ambient.put_void());
+
+        object_->container_window = host_window.get();
+        object_->container_control = 1;
+        for (bool design_mode : {true, false}) {
+            SCOPED_TRACE(design_mode ? "design mode" : "user mode");
+            const std::int64_t outcome = object_->methods->set_user_mode(object_, design_mode);
+            EXPECT_EQ(last_error_code(), outcome);
+            if (FAILED(offered)) {
+                EXPECT_EQ(outcome, code(offered));
+                continue;
+            }
+            EXPECT_EQ(outcome, 0);
+            LPOLESTR name = const_cast<LPOLESTR>(L"UserMode");
+            DISPID user_mode = 0;
+            ASSERT_EQ(ambient->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &user_mode), S_OK);
+            DISPPARAMS none{};
+            UniqueVariant value;
+            ASSERT_EQ(ambient->Invoke(user_mode, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none,
+                                      value.get(), nullptr, nullptr),
+                      S_OK);
+            EXPECT_EQ(V_BOOL(value.get()), design_mode ? VARIANT_FALSE : VARIANT_TRUE);
+        }
+        object_->container_window = nullptr;
+        object_->container_control = 0;
+    }
+    EXPECT_FALSE(control.hosted());
+    EXPECT_EQ(control.references(), 1);
+    EXPECT_EQ(::CoRevokeClassObject(registration), S_OK);
+    EXPECT_EQ(factory.references(), 1);
 }
 
 }  // namespace
