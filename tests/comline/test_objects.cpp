@@ -106,7 +106,9 @@ HRESULT TestDispatch::Invoke(DISPID member, REFIID, LCID locale, WORD call_kind,
     for (UINT i = 0; i < parameters->cNamedArgs; ++i) {
         call.named.push_back(parameters->rgdispidNamedArgs[i]);
     }
-    calls_.push_back(std::move(call));
+    if (recording_) {
+        calls_.push_back(std::move(call));
+    }
     for (const Member& known : members_) {
         if (known.id == member) {
             return known.behaviour(*parameters, call_kind, result, exception);
