@@ -307,7 +307,7 @@ HRESULT connect(ComLineObject* object, const IID* event_interface)
     }
     sink->reference_count = 1;
     sink->event_interface = connection.event_interface;
-    sink->type_info = connection.event_type_info.detach();
+    sink->type_info = std::move(connection.event_type_info);
     sink->owner = object;
     object->event_sink = sink;
     hr = connection.point->Advise(sink, &sink->cookie);
@@ -486,9 +486,6 @@ ULONG STDMETHODCALLTYPE EventSink::Release()
     const std::int64_t count = --reference_count;
     if (count == 0) {
         forget_owner(*this);
-        if (type_info != nullptr) {
-            type_info->Release();
-        }
         delete this;
     }
     return static_cast<ULONG>(count);
@@ -508,15 +505,14 @@ HRESULT STDMETHODCALLTYPE EventSink::GetTypeInfo(UINT, LCID, ITypeInfo** info)
     if (info == nullptr) {
         return E_POINTER;
     }
-    type_info->AddRef();
-    *info = type_info;
+    *info = ComPtr<ITypeInfo>(type_info).detach();
     return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE EventSink::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
                                                    DISPID* members)
 {
-    return ::DispGetIDsOfNames(type_info, names, count, members);
+    return ::DispGetIDsOfNames(type_info.get(), names, count, members);
 }
 
 HRESULT STDMETHODCALLTYPE EventSink::Invoke(DISPID member, REFIID, LCID, WORD, DISPPARAMS* parameters,

@@ -24,6 +24,7 @@
 #pragma once
 
 #include "comline/comline.h"
+#include "platform/handles.h"
 
 namespace tovalen::comline {
 
@@ -46,7 +47,7 @@ struct EventSink final : IDispatch {
     std::int64_t reference_count;
     DWORD cookie;
     IID event_interface;
-    ITypeInfo* type_info;  // one reference owned
+    platform::ComPtr<ITypeInfo> type_info;
     EventCallback catch_all;
     std::int64_t catch_all_kind;
     DISPPARAMS* current_parameters;  // the event being delivered, null outside one
