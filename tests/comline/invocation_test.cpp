@@ -327,6 +327,49 @@ TEST_F(InvocationTest, ConvertsResultsToTheOperationsType)
     free_variant(value);
 }
 
+TEST_F(InvocationTest, ReadIntegerWidensEveryIntegerTypeAsOleAutomationDoes)
+{
+    struct Row {
+        const char* name;
+        VARTYPE type;
+        std::int64_t raw;
+    };
+    const std::vector<Row> rows{
+        {"VT_I1 -5", VT_I1, 0xFB},          {"VT_UI1 200", VT_UI1, 200},
+        {"VT_I2 -300", VT_I2, 0xFED4},       {"VT_UI2 65535", VT_UI2, 0xFFFF},
+        {"VT_I4 min", VT_I4, 0x80000000},    {"VT_UI4 max", VT_UI4, 0xFFFFFFFF},
+        {"VT_INT -1", VT_INT, 0xFFFFFFFF},   {"VT_UINT max", VT_UINT, 0xFFFFFFFF},
+        {"VT_BOOL true", VT_BOOL, 0xFFFF},   {"VT_BOOL false", VT_BOOL, 0},
+        {"VT_R8 2.5", VT_R8, 0},             {"VT_BSTR", VT_BSTR, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        auto make_value = [row](VARIANT& value) {
+            ::VariantInit(&value);
+            V_VT(&value) = row.type;
+            if (row.type == VT_R8) {
+                V_R8(&value) = 2.5;
+            } else if (row.type == VT_BSTR) {
+                V_BSTR(&value) = ::SysAllocString(L"-77");
+            } else {
+                value.llVal = row.raw;
+            }
+        };
+        // The reference: OLE Automation's own conversion of the same value.
+        VARIANT expected;
+        make_value(expected);
+        ASSERT_EQ(::VariantChangeType(&expected, &expected, VARIANT_LOCALBOOL, VT_I8), S_OK);
+        auto* source = new TestDispatch();
+        source->add_member(L"Value", 1, [make_value](const DISPPARAMS&, WORD, VARIANT* result, EXCEPINFO*) {
+            make_value(*result);
+            return S_OK;
+        });
+        Wrapped wrapped(source);
+        EXPECT_EQ(read_integer(wrapped.get(), L"Value"), V_I8(&expected));
+        EXPECT_EQ(last_error_code(), 0);
+    }
+}
+
 TEST_F(InvocationTest, AFailedConversionGivesTheEmptyValueAndItsCode)
 {
     Wrapped shapes(make_shapes());
