@@ -18,11 +18,49 @@ std::atomic<std::int64_t> live_objects{0};
 
 constexpr DWORD CLASS_CONTEXT = CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER;
 
-// make_bstr needs a terminated text; command texts and names arrive as views.
+// A terminated copy of a text view, for calls that take C strings. Short texts stay on the
+// stack; a longer one that finds no memory gives null instead of throwing.
+class TerminatedText {
+public:
+    explicit TerminatedText(std::wstring_view text)
+    {
+        wchar_t* buffer = inline_buffer_;
+        if (text.size() >= INLINE_CHARACTERS) {
+            buffer = static_cast<wchar_t*>(::HeapAlloc(::GetProcessHeap(), 0, (text.size() + 1) * sizeof(wchar_t)));
+            heap_buffer_ = buffer;
+        }
+        if (buffer != nullptr) {
+            text.copy(buffer, text.size());
+            buffer[text.size()] = L'\0';
+        }
+        text_ = buffer;
+    }
+    ~TerminatedText()
+    {
+        if (heap_buffer_ != nullptr) {
+            ::HeapFree(::GetProcessHeap(), 0, heap_buffer_);
+        }
+    }
+    TerminatedText(const TerminatedText&) = delete;
+    TerminatedText& operator=(const TerminatedText&) = delete;
+
+    const wchar_t* get() const { return text_; }
+
+private:
+    static constexpr std::size_t INLINE_CHARACTERS = 264;
+    wchar_t inline_buffer_[INLINE_CHARACTERS];
+    wchar_t* heap_buffer_ = nullptr;
+    const wchar_t* text_ = nullptr;
+};
+
+// make_bstr needs a terminated text; names arrive as views.
 UniqueBstr bstr_of(std::wstring_view text)
 {
-    std::wstring terminated(text);
-    return UniqueBstr(make_bstr(terminated.c_str()));
+    TerminatedText terminated(text);
+    if (terminated.get() == nullptr) {
+        return UniqueBstr();
+    }
+    return UniqueBstr(make_bstr(terminated.get()));
 }
 
 HRESULT bind_moniker(std::wstring_view name, ComPtr<IDispatch>& dispatch)
@@ -55,8 +93,11 @@ HRESULT load_file_with_class(std::wstring_view file, std::wstring_view prog_id, 
     if (FAILED(hr)) {
         return hr;
     }
-    std::wstring file_name(file);
-    hr = persist->Load(file_name.c_str(), STGM_READ);
+    TerminatedText file_name(file);
+    if (file_name.get() == nullptr) {
+        return E_OUTOFMEMORY;
+    }
+    hr = persist->Load(file_name.get(), STGM_READ);
     if (FAILED(hr)) {
         return hr;
     }

@@ -318,6 +318,47 @@ TEST_F(ObjectsTest, CreatesAndWrapsObjects)
     release_object(dictionary);
 }
 
+// Claims IDispatch but hands out no pointer.
+class HollowObject : public IUnknown {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
+    {
+        *out = IsEqualIID(iid, IID_IUnknown) ? static_cast<IUnknown*>(this) : nullptr;
+        return IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ? S_OK : E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+};
+
+TEST_F(ObjectsTest, AnObjectThatGivesNoDispatchMakesNoRecord)
+{
+    HollowObject hollow;
+    EXPECT_EQ(wrap_interface(&hollow), nullptr);
+    EXPECT_EQ(last_error_code(), code_of(E_NOINTERFACE));
+    EXPECT_EQ(live_object_count(), 0);
+}
+
+TEST_F(ObjectsTest, ReleasingNothingIsHarmless)
+{
+    EXPECT_EQ(release_object(nullptr), 0);
+    EXPECT_EQ(release_enumeration(nullptr), 0);
+    EXPECT_EQ(live_object_count(), 0);
+}
+
+TEST_F(ObjectsTest, ALongFileNameReachesTheClassWhole)
+{
+    TestDocumentFactory factory;
+    {
+        RegisteredDocumentClass registered(factory);
+        ASSERT_TRUE(registered.ok());
+        const std::wstring file = L"C:\\" + std::wstring(600, L'd') + L".tvd";
+        ComLineObject* document = get_automation_object(file, DOCUMENT_PROG_ID, false);
+        ASSERT_NE(document, nullptr) << std::hex << last_error_code();
+        EXPECT_EQ(factory.last_made()->loaded_file(), file);
+        release_object(document);
+    }
+}
+
 TEST_F(ObjectsTest, TheRecordsOfEveryThreadGoWithTheLastObject)
 {
     ComLineObject* first = create_automation_object(L"Scripting.Dictionary", nullptr, false);
