@@ -21,8 +21,17 @@ struct ComLineObject;
 struct ComLineEnumeration;
 struct EventSink;
 
-// The calling form of event callbacks is settled by event handling, which is not built yet.
-using EventCallback = void*;
+// What an event callback hands back; its return kind says which field counts (events.h).
+struct EventReturn {
+    std::int64_t integer = 0;
+    double real = 0.0;
+    std::wstring text;
+};
+
+// An event callback: the object, the event's name, its argument count, and the event source's
+// result VARIANT for the return kind that fills it itself (null otherwise). See events.h.
+using EventCallback = EventReturn (*)(ComLineObject* object, std::wstring_view event_name,
+                                      std::int64_t argument_count, VARIANT* result);
 
 // Call kinds of IDispatch::Invoke; "get" reaches methods and readable properties alike.
 inline constexpr WORD CALL_GET = DISPATCH_METHOD | DISPATCH_PROPERTYGET;

@@ -31,14 +31,68 @@ bool is_property_put(WORD call_kind)
     return (call_kind & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
 }
 
+void free_text(BSTR& text)
+{
+    if (text != nullptr) {
+        ::SysFreeString(text);
+        text = nullptr;
+    }
+}
+
 void free_exception_texts(EXCEPINFO& exception)
 {
-    ::SysFreeString(exception.bstrSource);
-    ::SysFreeString(exception.bstrDescription);
-    ::SysFreeString(exception.bstrHelpFile);
-    exception.bstrSource = nullptr;
-    exception.bstrDescription = nullptr;
-    exception.bstrHelpFile = nullptr;
+    free_text(exception.bstrSource);
+    free_text(exception.bstrDescription);
+    free_text(exception.bstrHelpFile);
+}
+
+// Widening one integer to VT_I8 gives what VariantChangeType gives, without its general machinery
+// on the layer's most frequent conversion.
+bool widen_to_i8(VARIANT& value)
+{
+    std::int64_t widened = 0;
+    switch (V_VT(&value)) {
+    case VT_I1:
+        widened = V_I1(&value);
+        break;
+    case VT_UI1:
+        widened = V_UI1(&value);
+        break;
+    case VT_I2:
+        widened = V_I2(&value);
+        break;
+    case VT_UI2:
+        widened = V_UI2(&value);
+        break;
+    case VT_I4:
+        widened = V_I4(&value);
+        break;
+    case VT_UI4:
+        widened = V_UI4(&value);
+        break;
+    case VT_INT:
+        widened = V_INT(&value);
+        break;
+    case VT_UINT:
+        widened = V_UINT(&value);
+        break;
+    case VT_BOOL:
+        widened = V_BOOL(&value);
+        break;
+    default:
+        return false;
+    }
+    V_VT(&value) = VT_I8;
+    V_I8(&value) = widened;
+    return true;
+}
+
+HRESULT convert_result(VARIANT& result, VARTYPE requested_type)
+{
+    if (requested_type == VT_I8 && widen_to_i8(result)) {
+        return S_OK;
+    }
+    return ::VariantChangeType(&result, &result, VARIANT_LOCALBOOL, requested_type);
 }
 
 // A member in the middle of a path must give an object; anything else is converted the way a
@@ -62,10 +116,14 @@ std::wstring null_object_detail(BSTR member)
 }
 
 // Walks every part but the last; the returned target (one reference) is null when the outcome
-// is not to go on.
+// is not to go on. A one-part command needs no reference of its own: the record holds one
+// throughout the call.
 std::int64_t walk_path(ComLineObject* object, ParsedCommand& command, IDispatch*& target)
 {
     target = object->dispatch;
+    if (command.part_count == 1) {
+        return 0;
+    }
     target->AddRef();
     for (std::int64_t part = 1; part < command.part_count; ++part) {
         UniqueVariant member;
@@ -97,9 +155,11 @@ std::int64_t invoke_parsed(ComLineObject* object, WORD call_kind, VARTYPE reques
         return outcome;
     }
     HRESULT hr = invoke_part(object, call_kind, target, command.part_count, command, result);
-    target->Release();
+    if (command.part_count > 1) {
+        target->Release();
+    }
     if (SUCCEEDED(hr) && result != nullptr && requested_type != VT_EMPTY && V_VT(result) != requested_type) {
-        hr = ::VariantChangeType(result, result, VARIANT_LOCALBOOL, requested_type);
+        hr = convert_result(*result, requested_type);
     }
     return code_of(hr);
 }

@@ -3,6 +3,7 @@
 
 #include <atomic>
 
+#include "comline/events.h"
 #include "comline/object_records.h"
 #include "platform/handles.h"
 
@@ -17,11 +18,49 @@ std::atomic<std::int64_t> live_objects{0};
 
 constexpr DWORD CLASS_CONTEXT = CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER;
 
-// make_bstr needs a terminated text; command texts and names arrive as views.
+// A terminated copy of a text view, for calls that take C strings. Short texts stay on the
+// stack; a longer one that finds no memory gives null instead of throwing.
+class TerminatedText {
+public:
+    explicit TerminatedText(std::wstring_view text)
+    {
+        wchar_t* buffer = inline_buffer_;
+        if (text.size() >= INLINE_CHARACTERS) {
+            buffer = static_cast<wchar_t*>(::HeapAlloc(::GetProcessHeap(), 0, (text.size() + 1) * sizeof(wchar_t)));
+            heap_buffer_ = buffer;
+        }
+        if (buffer != nullptr) {
+            text.copy(buffer, text.size());
+            buffer[text.size()] = L'\0';
+        }
+        text_ = buffer;
+    }
+    ~TerminatedText()
+    {
+        if (heap_buffer_ != nullptr) {
+            ::HeapFree(::GetProcessHeap(), 0, heap_buffer_);
+        }
+    }
+    TerminatedText(const TerminatedText&) = delete;
+    TerminatedText& operator=(const TerminatedText&) = delete;
+
+    const wchar_t* get() const { return text_; }
+
+private:
+    static constexpr std::size_t INLINE_CHARACTERS = 264;
+    wchar_t inline_buffer_[INLINE_CHARACTERS];
+    wchar_t* heap_buffer_ = nullptr;
+    const wchar_t* text_ = nullptr;
+};
+
+// make_bstr needs a terminated text; names arrive as views.
 UniqueBstr bstr_of(std::wstring_view text)
 {
-    std::wstring terminated(text);
-    return UniqueBstr(make_bstr(terminated.c_str()));
+    TerminatedText terminated(text);
+    if (terminated.get() == nullptr) {
+        return UniqueBstr();
+    }
+    return UniqueBstr(make_bstr(terminated.get()));
 }
 
 HRESULT bind_moniker(std::wstring_view name, ComPtr<IDispatch>& dispatch)
@@ -54,8 +93,11 @@ HRESULT load_file_with_class(std::wstring_view file, std::wstring_view prog_id, 
     if (FAILED(hr)) {
         return hr;
     }
-    std::wstring file_name(file);
-    hr = persist->Load(file_name.c_str(), STGM_READ);
+    TerminatedText file_name(file);
+    if (file_name.get() == nullptr) {
+        return E_OUTOFMEMORY;
+    }
+    hr = persist->Load(file_name.get(), STGM_READ);
     if (FAILED(hr)) {
         return hr;
     }
@@ -150,57 +192,6 @@ ComLineObject* finish_creation(HRESULT& hr, ComPtr<IDispatch>& dispatch)
     return object;
 }
 
-// Event handling and control hosting come with a later piece of work; until then their slots
-// say so rather than pretend.
-std::int64_t container_hosting_not_built(ComLineObject* object, bool)
-{
-    record_error(object, code_of(E_NOTIMPL), false, {});
-    return 0;
-}
-
-std::int64_t user_mode_not_built(ComLineObject* object, bool)
-{
-    record_error(object, code_of(E_NOTIMPL), false, {});
-    return code_of(E_NOTIMPL);
-}
-
-std::int64_t event_handling_not_built(ComLineObject* object, std::wstring_view, EventCallback,
-                                      std::int64_t, const IID*)
-{
-    record_error(object, code_of(E_NOTIMPL), false, {});
-    return code_of(E_NOTIMPL);
-}
-
-std::int64_t event_param_integer_not_built(ComLineObject* object, std::int64_t)
-{
-    record_error(object, code_of(E_NOTIMPL), false, {});
-    return 0;
-}
-
-IUnknown* event_param_object_not_built(ComLineObject* object, std::int64_t, std::int64_t)
-{
-    record_error(object, code_of(E_NOTIMPL), false, {});
-    return nullptr;
-}
-
-double event_param_real_not_built(ComLineObject* object, std::int64_t)
-{
-    record_error(object, code_of(E_NOTIMPL), false, {});
-    return 0.0;
-}
-
-std::wstring event_param_text_not_built(ComLineObject* object, std::int64_t)
-{
-    record_error(object, code_of(E_NOTIMPL), false, {});
-    return {};
-}
-
-std::int64_t event_param_by_ref_not_built(ComLineObject* object, std::int64_t, void**, VARIANT**)
-{
-    record_error(object, code_of(E_NOTIMPL), false, {});
-    return 0;
-}
-
 void* read_object_slot(ComLineObject* object, std::wstring_view command, ParsedCommand* prepared,
                        std::int64_t object_type)
 {
@@ -214,8 +205,8 @@ const ComLineObjectMethods OBJECT_METHODS{
     release_object,
     open_enumeration,
     get_dispatch,
-    container_hosting_not_built,
-    user_mode_not_built,
+    get_container_window,
+    set_user_mode,
     read_date,
     read_integer,
     read_object_slot,
@@ -224,12 +215,12 @@ const ComLineObjectMethods OBJECT_METHODS{
     read_variant,
     write_property,
     write_property_ref,
-    event_handling_not_built,
-    event_param_integer_not_built,
-    event_param_object_not_built,
-    event_param_real_not_built,
-    event_param_text_not_built,
-    event_param_by_ref_not_built,
+    attach_event_handler,
+    event_param_integer,
+    event_param_object,
+    event_param_real,
+    event_param_text,
+    event_param_by_ref,
 };
 
 std::int64_t live_object_count()
@@ -305,6 +296,8 @@ std::int64_t release_object(ComLineObject* object)
     if (object == nullptr) {
         return 0;
     }
+    // A sink still connected would outlive its owner and point at freed memory.
+    detach_event_sink(object);
     if (object->dispatch != nullptr) {
         object->dispatch->Release();
     }

@@ -1,17 +1,19 @@
 // The per-thread error record: every worded code, the rules that keep a precise outcome, and the
 // record's life across threads.
 #include "comline/error_records.h"
+#include "comline/gate.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <latch>
 #include <string>
 #include <thread>
 #include <vector>
 
 namespace tovalen::comline {
 namespace {
+
+using testing::Gate;
 
 constexpr std::int64_t code_of(HRESULT hr)
 {
@@ -217,17 +219,20 @@ TEST_F(ErrorRecordsTest, FreeingForgetsEveryRecordAndTheNextReportStartsAgain)
 
 TEST_F(ErrorRecordsTest, TwoThreadsEachReadBackTheirOwnCode)
 {
-    std::latch both_reported(2);
+    Gate first_reported;
+    Gate second_reported;
     std::int64_t seen_first = 0;
     std::int64_t seen_second = 0;
     std::thread first([&] {
         record_error(nullptr, code_of(E_FAIL), false, L"");
-        both_reported.arrive_and_wait();
+        first_reported.open();
+        second_reported.wait();
         seen_first = last_error_code();
     });
     std::thread second([&] {
         record_error(nullptr, code_of(E_POINTER), false, L"");
-        both_reported.arrive_and_wait();
+        second_reported.open();
+        first_reported.wait();
         seen_second = last_error_code();
     });
     first.join();
@@ -242,12 +247,12 @@ TEST_F(ErrorRecordsTest, ManyThreadsMakingTheirFirstRecordAtOnceAreAllRegistered
 {
     constexpr int THREADS = 16;
     constexpr int REPORTS = 200;
-    std::latch start(THREADS);
+    Gate start;
     std::vector<std::thread> threads;
     std::vector<int> mismatches(THREADS, 0);
     for (int t = 0; t < THREADS; ++t) {
         threads.emplace_back([&, t] {
-            start.arrive_and_wait();
+            start.wait();
             for (int i = 0; i < REPORTS; ++i) {
                 std::int64_t code = (i % 2 == 0) ? code_of(E_FAIL) : 0x80070000 + t;
                 record_error(nullptr, code, false, L"");
@@ -257,6 +262,7 @@ TEST_F(ErrorRecordsTest, ManyThreadsMakingTheirFirstRecordAtOnceAreAllRegistered
             }
         });
     }
+    start.open();
     for (std::thread& thread : threads) {
         thread.join();
     }
@@ -268,29 +274,29 @@ TEST_F(ErrorRecordsTest, ManyThreadsMakingTheirFirstRecordAtOnceAreAllRegistered
 
 TEST_F(ErrorRecordsTest, AfterFreeingEveryThreadReadsZeroUntilItReportsAgain)
 {
-    std::latch reported(2);
-    std::latch freed(2);
-    std::latch reread(2);
-    std::latch reported_again(2);
+    Gate reported;
+    Gate freed;
+    Gate reread;
+    Gate reported_again;
     std::int64_t after_free = -2;
     std::int64_t after_new_report = -2;
     std::thread worker([&] {
         record_error(nullptr, code_of(E_FAIL), false, L"");
-        reported.arrive_and_wait();
-        freed.arrive_and_wait();
+        reported.open();
+        freed.wait();
         after_free = last_error_code();
-        reread.arrive_and_wait();
-        reported_again.arrive_and_wait();
+        reread.open();
+        reported_again.wait();
         after_new_report = last_error_code();
     });
     record_error(nullptr, code_of(E_POINTER), false, L"");
-    reported.arrive_and_wait();
+    reported.wait();
     free_error_records();
-    freed.arrive_and_wait();
-    reread.arrive_and_wait();
+    freed.open();
+    reread.wait();
     // A new slot may reuse the freed index; the worker must still read nothing.
     record_error(nullptr, code_of(E_ACCESSDENIED), false, L"");
-    reported_again.arrive_and_wait();
+    reported_again.open();
     worker.join();
     EXPECT_EQ(after_free, 0);
     EXPECT_EQ(after_new_report, 0);

@@ -119,8 +119,7 @@ TEST_F(Package, InstalledProgramStartsAndShowsItsReportOnALeftPress)
     ASSERT_NE(started.main_window(), nullptr);
     EXPECT_FALSE(started.window_visible());
     started.post_tray(WM_LBUTTONDOWN);
-    ASSERT_TRUE(started.settle());
-    EXPECT_TRUE(started.window_visible());
+    EXPECT_TRUE(started.wait_for_report_window());
     EXPECT_EQ(started.editor_text().rfind(L"----Hardware----", 0), 0u)
         << ::testing::PrintToString(started.editor_text());
 }

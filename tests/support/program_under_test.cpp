@@ -177,10 +177,10 @@ bool ProgramUnderTest::settle(DWORD timeout_ms)
     return true;
 }
 
-bool ProgramUnderTest::wait_for_report_window(DWORD timeout_ms)
+bool ProgramUnderTest::wait_for_report_window(bool shown, DWORD timeout_ms)
 {
     const ULONGLONG deadline = ::GetTickCount64() + timeout_ms;
-    while (!window_visible()) {
+    while (window_visible() != shown) {
         if (::GetTickCount64() >= deadline || ::WaitForSingleObject(process_.get(), 20) != WAIT_TIMEOUT) {
             return false;
         }

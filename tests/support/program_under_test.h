@@ -46,10 +46,10 @@ public:
     void post_control_notification(int number, WORD code);
     // Returns once every message posted before has been handled.
     bool settle(DWORD timeout_ms = 60000);
-    // After a left press: returns once the report window is shown and the program is waiting
-    // again. A build may take longer than a message round trip, since the program answers sent
-    // messages while it waits inside a COM call.
-    bool wait_for_report_window(DWORD timeout_ms = 60000);
+    // Returns once the report window is shown (or hidden) and the program is waiting again. A
+    // build or an action may take longer than a message round trip: the program answers sent
+    // messages while it waits inside a COM call or the shell's open operation.
+    bool wait_for_report_window(bool shown = true, DWORD timeout_ms = 60000);
 
     std::wstring editor_text();
     void set_editor_text(const std::wstring& text);
