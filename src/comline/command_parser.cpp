@@ -1,6 +1,7 @@
 #include "comline/command_parser.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <new>
 
@@ -340,14 +341,9 @@ HRESULT build_argument(const ArgumentSyntax& syntax, TextScratch& scratch, VARIA
 
 enum class PartState { start, name, open, value, closed };
 
-// The whole parsed command and its argument blocks are one zero-filled allocation.
-ParsedCommand* allocate_parsed_command(std::int64_t part_count)
+// The record and its blocks laid out in one zero-filled piece of memory.
+ParsedCommand* lay_out_parsed_command(void* memory, std::int64_t part_count)
 {
-    const std::size_t block_bytes = PART_ARGUMENT_SLOTS * sizeof(VARIANT);
-    void* memory = std::calloc(1, sizeof(ParsedCommand) + static_cast<std::size_t>(part_count) * block_bytes);
-    if (memory == nullptr) {
-        return nullptr;
-    }
     auto* command = static_cast<ParsedCommand*>(memory);
     auto* blocks = reinterpret_cast<VARIANT*>(static_cast<unsigned char*>(memory) + sizeof(ParsedCommand));
     command->part_count = part_count;
@@ -355,6 +351,29 @@ ParsedCommand* allocate_parsed_command(std::int64_t part_count)
         command->arguments[part] = blocks + (part - 1) * PART_ARGUMENT_SLOTS;
     }
     return command;
+}
+
+// The whole parsed command and its argument blocks are one zero-filled allocation.
+ParsedCommand* allocate_parsed_command(std::int64_t part_count)
+{
+    const std::size_t block_bytes = PART_ARGUMENT_SLOTS * sizeof(VARIANT);
+    void* memory = std::calloc(1, sizeof(ParsedCommand) + static_cast<std::size_t>(part_count) * block_bytes);
+    return memory != nullptr ? lay_out_parsed_command(memory, part_count) : nullptr;
+}
+
+static_assert(sizeof(OnePartCommandStorage) == sizeof(ParsedCommand) + PART_ARGUMENT_SLOTS * sizeof(VARIANT),
+              "the storage of a one-part command has the layout of its allocation");
+
+// Everything the command owns, but not the memory it lives in.
+void release_contents(ParsedCommand& command)
+{
+    for (std::int64_t part = 1; part <= command.part_count; ++part) {
+        SysFreeString(command.names[part]);
+        VARIANT* block = command.arguments[part];
+        for (std::int64_t n = 0; block != nullptr && n < command.argument_counts[part]; ++n) {
+            VariantClear(&block[PART_ARGUMENT_SLOTS - 1 - n]);
+        }
+    }
 }
 
 std::int64_t failed_parse(HRESULT hr)
@@ -430,6 +449,38 @@ HRESULT parse_command_part(ParsedCommand& command, std::int64_t part, const Comm
     return S_OK;
 }
 
+// Tokenizes and parses a non-empty command; a one-part command goes into the storage when one
+// is given, everything else into one heap allocation.
+std::int64_t parse_with_memory(std::wstring_view command, OnePartCommandStorage* storage, ParsedCommand** result)
+{
+    CommandTable table;
+    const std::int64_t part_count = tokenize_command(command, COMMAND_DELIMITERS, table);
+    if (part_count == 0) {
+        return failed_parse(E_INVALIDARG);
+    }
+    const bool in_storage = storage != nullptr && part_count == 1;
+    if (in_storage) {
+        std::memset(static_cast<void*>(storage), 0, sizeof(*storage));
+    }
+    ParsedCommand* parsed = in_storage ? lay_out_parsed_command(storage, 1) : allocate_parsed_command(part_count);
+    if (parsed == nullptr) {
+        return failed_parse(E_OUTOFMEMORY);
+    }
+    for (std::int64_t part = 1; part <= part_count; ++part) {
+        const HRESULT hr = parse_command_part(*parsed, part, table);
+        if (FAILED(hr)) {
+            if (in_storage) {
+                release_contents(*parsed);
+            } else {
+                free_parsed_command(parsed);
+            }
+            return failed_parse(hr);
+        }
+    }
+    *result = parsed;
+    return zero_extended(S_OK);
+}
+
 std::int64_t parse_command(std::wstring_view command, ParsedCommand** result)
 {
     if (result == nullptr) {
@@ -439,24 +490,28 @@ std::int64_t parse_command(std::wstring_view command, ParsedCommand** result)
     if (command.empty()) {
         return failed_parse(E_INVALIDARG);
     }
-    CommandTable table;
-    const std::int64_t part_count = tokenize_command(command, COMMAND_DELIMITERS, table);
-    if (part_count == 0) {
+    return parse_with_memory(command, nullptr, result);
+}
+
+std::int64_t parse_command_into(std::wstring_view command, OnePartCommandStorage& storage, ParsedCommand** result)
+{
+    if (result == nullptr) {
+        return zero_extended(E_POINTER);
+    }
+    *result = nullptr;
+    if (command.empty()) {
         return failed_parse(E_INVALIDARG);
     }
-    ParsedCommand* parsed = allocate_parsed_command(part_count);
-    if (parsed == nullptr) {
-        return failed_parse(E_OUTOFMEMORY);
+    return parse_with_memory(command, &storage, result);
+}
+
+void release_parsed_command(ParsedCommand* command, OnePartCommandStorage& storage)
+{
+    if (command == &storage.command) {
+        release_contents(storage.command);
+    } else {
+        free_parsed_command(command);
     }
-    for (std::int64_t part = 1; part <= part_count; ++part) {
-        const HRESULT hr = parse_command_part(*parsed, part, table);
-        if (FAILED(hr)) {
-            free_parsed_command(parsed);
-            return failed_parse(hr);
-        }
-    }
-    *result = parsed;
-    return zero_extended(S_OK);
 }
 
 void free_parsed_command(ParsedCommand* command)
@@ -464,13 +519,7 @@ void free_parsed_command(ParsedCommand* command)
     if (command == nullptr) {
         return;
     }
-    for (std::int64_t part = 1; part <= command->part_count; ++part) {
-        SysFreeString(command->names[part]);
-        VARIANT* block = command->arguments[part];
-        for (std::int64_t n = 0; block != nullptr && n < command->argument_counts[part]; ++n) {
-            VariantClear(&block[PART_ARGUMENT_SLOTS - 1 - n]);
-        }
-    }
+    release_contents(*command);
     std::free(command);
 }
 

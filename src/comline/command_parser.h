@@ -38,4 +38,16 @@ HRESULT parse_command_part(ParsedCommand& command, std::int64_t part, const Comm
 // Releases everything the command owns, then the record itself. Null is ignored.
 void free_parsed_command(ParsedCommand* command);
 
+// Room for a one-part command, for an operation that parses and frees within one call: most
+// commands have one part, and this spares their heap allocation.
+struct OnePartCommandStorage {
+    ParsedCommand command;
+    VARIANT block[PART_ARGUMENT_SLOTS];
+};
+
+// As parse_command, but a one-part command is built in the given storage; a longer one goes to
+// the heap as usual. Release the result with release_parsed_command and the same storage.
+std::int64_t parse_command_into(std::wstring_view command, OnePartCommandStorage& storage, ParsedCommand** result);
+void release_parsed_command(ParsedCommand* command, OnePartCommandStorage& storage);
+
 }  // namespace tovalen::comline

@@ -241,13 +241,15 @@ std::int64_t invoke_command(ComLineObject* object, WORD call_kind, VARTYPE reque
     if (prepared != nullptr) {
         return invoke_parsed(object, call_kind, requested_type, result, *prepared);
     }
+    // Parsed for this one call: a one-part command needs no heap memory.
+    OnePartCommandStorage storage;
     ParsedCommand* parsed = nullptr;
-    std::int64_t outcome = parse_command(command, &parsed);
+    std::int64_t outcome = parse_command_into(command, storage, &parsed);
     if (!succeeded(outcome) || parsed == nullptr) {
         return succeeded(outcome) ? code_of(E_UNEXPECTED) : outcome;
     }
     outcome = invoke_parsed(object, call_kind, requested_type, result, *parsed);
-    free_parsed_command(parsed);
+    release_parsed_command(parsed, storage);
     return outcome;
 }
 
