@@ -13,6 +13,10 @@ windows_path() { echo "Z:${1//\//\\}"; }
 echo "== report build and collectors (net.exe: the stand-in that prints the English statistics)"
 (cd "$build/stand-ins/net" && "$build/wine-run.sh" "$build/bench/report_bench.exe" \
   "$(windows_path "$build/bench/report.json")" "$runs" | tr -d '\r')
+for what in program floor; do
+  (cd "$build/stand-ins/net" && "$build/wine-run.sh" "$build/bench/report_bench.exe" first "$what" \
+    "$(windows_path "$build/bench/first_$what.json")" | tr -d '\r')
+done
 if [[ -f "$build/bench/comline_bench.exe" ]]; then
   echo "== automation layer"
   "$build/wine-run.sh" "$build/bench/comline_bench.exe" "$(windows_path "$build/bench/comline.json")" | tr -d '\r'
