@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "comline/comline.h"
+#include "clock.h"
 #include "platform/handles.h"
 
 namespace {
@@ -20,17 +21,7 @@ using tovalen::platform::UniqueBstr;
 
 constexpr int ROUNDS = 30;
 
-double now_ns()
-{
-    static const double ns_per_tick = [] {
-        LARGE_INTEGER frequency;
-        ::QueryPerformanceFrequency(&frequency);
-        return 1e9 / static_cast<double>(frequency.QuadPart);
-    }();
-    LARGE_INTEGER counter;
-    ::QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) * ns_per_tick;
-}
+using tovalen::bench::now_ns;
 
 // Cases measured side by side: each round runs a slice of every case in turn, and each case
 // keeps its fastest slice. The machine's other work only ever adds time, and interleaving keeps

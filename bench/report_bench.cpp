@@ -1,6 +1,7 @@
 // One report build and each collector in it, beside the raw floor: the same system calls made
 // directly, with nothing of the program around them. Prints a table of medians and writes the
 // figures as JSON (first argument: the JSON file; second: runs per item).
+#include "clock.h"
 #include "comline/comline.h"
 #include "report/collectors.h"
 #include "report/report.h"
@@ -20,14 +21,7 @@ namespace {
 
 using namespace tovalen;
 
-double now_microseconds()
-{
-    LARGE_INTEGER counter{};
-    LARGE_INTEGER frequency{};
-    ::QueryPerformanceCounter(&counter);
-    ::QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(counter.QuadPart) * 1e6 / static_cast<double>(frequency.QuadPart);
-}
+double now_microseconds() { return bench::now_ns() / 1e3; }
 
 double median_microseconds(int runs, const std::function<void()>& work)
 {

@@ -4,19 +4,14 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "clock.h"
+
 #include <cstdio>
 #include <string>
 
 namespace {
 
-double now_milliseconds()
-{
-    LARGE_INTEGER counter{};
-    LARGE_INTEGER frequency{};
-    ::QueryPerformanceCounter(&counter);
-    ::QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(counter.QuadPart) * 1e3 / static_cast<double>(frequency.QuadPart);
-}
+double now_milliseconds() { return tovalen::bench::now_ns() / 1e6; }
 
 bool tray_icon_exists(HWND window)
 {

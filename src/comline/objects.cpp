@@ -72,14 +72,22 @@ HRESULT bind_moniker(std::wstring_view name, ComPtr<IDispatch>& dispatch)
     return ::CoGetObject(display_name.get(), nullptr, IID_IDispatch, dispatch.put_void());
 }
 
-HRESULT load_file_with_class(std::wstring_view file, std::wstring_view prog_id, ComPtr<IDispatch>& dispatch)
+// The class a ProgID (or braced CLSID) names; the text becomes a BSTR through the hook first.
+HRESULT class_named(std::wstring_view prog_id, HRESULT (*lookup)(BSTR, CLSID&), CLSID& clsid)
 {
     UniqueBstr class_name = bstr_of(prog_id);
     if (!class_name) {
         return E_OUTOFMEMORY;
     }
+    return lookup(class_name.get(), clsid);
+}
+
+HRESULT class_of_prog_id(BSTR prog_id, CLSID& clsid) { return ::CLSIDFromProgID(prog_id, &clsid); }
+
+HRESULT load_file_with_class(std::wstring_view file, std::wstring_view prog_id, ComPtr<IDispatch>& dispatch)
+{
     CLSID clsid{};
-    HRESULT hr = ::CLSIDFromProgID(class_name.get(), &clsid);
+    HRESULT hr = class_named(prog_id, class_of_prog_id, clsid);
     if (FAILED(hr)) {
         return hr;
     }
@@ -120,12 +128,8 @@ HRESULT class_of_running_instance(BSTR prog_id, CLSID& clsid)
 
 HRESULT find_running_instance(std::wstring_view prog_id, ComPtr<IDispatch>& dispatch)
 {
-    UniqueBstr class_name = bstr_of(prog_id);
-    if (!class_name) {
-        return E_OUTOFMEMORY;
-    }
     CLSID clsid{};
-    HRESULT hr = class_of_running_instance(class_name.get(), clsid);
+    HRESULT hr = class_named(prog_id, class_of_running_instance, clsid);
     if (FAILED(hr)) {
         return hr;
     }
@@ -147,12 +151,8 @@ HRESULT class_of(BSTR prog_id, CLSID& clsid)
 
 HRESULT create_instance(std::wstring_view prog_id, ComPtr<IDispatch>& dispatch)
 {
-    UniqueBstr class_name = bstr_of(prog_id);
-    if (!class_name) {
-        return E_OUTOFMEMORY;
-    }
     CLSID clsid{};
-    HRESULT hr = class_of(class_name.get(), clsid);
+    HRESULT hr = class_named(prog_id, class_of, clsid);
     if (FAILED(hr)) {
         return hr;
     }

@@ -5,6 +5,7 @@
 #include <shellapi.h>
 
 #include <atomic>
+#include <utility>
 #include <vector>
 
 namespace tovalen::platform {
@@ -14,38 +15,37 @@ namespace {
 constexpr DWORD PIPE_BUFFER_BYTES = 64 * 1024;
 constexpr DWORD READ_BLOCK_BYTES = 16 * 1024;
 
-std::wstring optional_text(std::wstring_view text) { return std::wstring(text); }
-
-bool create_process(std::wstring command_line, bool inherit, DWORD flags, STARTUPINFOW& startup,
-                    PROCESS_INFORMATION& process)
+// Starts a process at normal priority; its thread handle is closed at once and its process
+// handle handed to the caller (empty when the process could not be started).
+UniqueKernelHandle create_process(std::wstring command_line, bool inherit_handles, std::wstring_view working_directory,
+                                  STARTUPINFOW& startup)
 {
+    const std::wstring directory(working_directory);
+    PROCESS_INFORMATION process{};
     // CreateProcessW may write into the command line, so it gets a private copy.
-    return ::CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, inherit ? TRUE : FALSE, flags,
-                            nullptr, nullptr, &startup, &process) != FALSE;
+    if (!::CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, inherit_handles ? TRUE : FALSE,
+                          NORMAL_PRIORITY_CLASS, nullptr, directory.empty() ? nullptr : directory.c_str(), &startup,
+                          &process)) {
+        return UniqueKernelHandle();
+    }
+    ::CloseHandle(process.hThread);
+    return UniqueKernelHandle(process.hProcess);
 }
 
-bool create_process_in(std::wstring command_line, std::wstring_view working_directory)
+bool start_shown(std::wstring command_line, std::wstring_view working_directory)
 {
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_SHOWNORMAL;
-    PROCESS_INFORMATION process{};
-    const std::wstring directory(working_directory);
-    if (!::CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr,
-                          directory.empty() ? nullptr : directory.c_str(), &startup, &process)) {
-        return false;
-    }
-    ::CloseHandle(process.hThread);
-    ::CloseHandle(process.hProcess);
-    return true;
+    return static_cast<bool>(create_process(std::move(command_line), false, working_directory, startup));
 }
 
 bool shell_open(std::wstring_view file, std::wstring_view parameters, std::wstring_view working_directory)
 {
-    const std::wstring file_text = optional_text(file);
-    const std::wstring parameter_text = optional_text(parameters);
-    const std::wstring directory = optional_text(working_directory);
+    const std::wstring file_text(file);
+    const std::wstring parameter_text(parameters);
+    const std::wstring directory(working_directory);
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof(info);
     info.fMask = SEE_MASK_FLAG_NO_UI;
@@ -135,7 +135,7 @@ std::wstring program_command_line(std::wstring_view file, std::wstring_view para
 
 bool start_program(std::wstring_view file, std::wstring_view parameters, std::wstring_view working_directory)
 {
-    if (create_process_in(program_command_line(file, parameters), working_directory)) {
+    if (start_shown(program_command_line(file, parameters), working_directory)) {
         return true;
     }
     return shell_open(file, parameters, working_directory);
@@ -155,13 +155,11 @@ ChildOutput run_hidden_for_output(std::wstring_view command_line, DWORD time_lim
     startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
     startup.hStdOutput = pipe.write_end.get();
     startup.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
-    PROCESS_INFORMATION process{};
-    if (!create_process(std::wstring(command_line), true, NORMAL_PRIORITY_CLASS, startup, process)) {
+    const UniqueKernelHandle child = create_process(std::wstring(command_line), true, L"", startup);
+    if (!child) {
         return result;
     }
     result.started = true;
-    UniqueKernelHandle child(process.hProcess);
-    ::CloseHandle(process.hThread);
     // Only the child may hold the write end now, so the pipe breaks when the child is done.
     pipe.write_end.reset();
 

@@ -18,24 +18,19 @@ const volatile InterruptTimeRecord& shared_interrupt_time()
     return *reinterpret_cast<const volatile InterruptTimeRecord*>(static_cast<std::uintptr_t>(0x7FFE0008));
 }
 
-std::wstring formatted(int (*format)(LPCWSTR, DWORD, const SYSTEMTIME*, LPCWSTR, LPWSTR, int), DWORD flags,
-                       const SYSTEMTIME& time)
+std::wstring short_date_text(const SYSTEMTIME& time)
 {
     wchar_t text[128] = {};
-    if (format(LOCALE_NAME_USER_DEFAULT, flags, &time, nullptr, text, static_cast<int>(std::size(text))) == 0) {
-        return {};
-    }
-    return text;
+    return ::GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &time, nullptr, text, 128, nullptr) != 0
+               ? std::wstring(text)
+               : std::wstring();
 }
 
-int date_format(LPCWSTR locale, DWORD flags, const SYSTEMTIME* time, LPCWSTR picture, LPWSTR out, int size)
+std::wstring long_time_text(const SYSTEMTIME& time)
 {
-    return ::GetDateFormatEx(locale, flags, time, picture, out, size, nullptr);
-}
-
-int time_format(LPCWSTR locale, DWORD flags, const SYSTEMTIME* time, LPCWSTR picture, LPWSTR out, int size)
-{
-    return ::GetTimeFormatEx(locale, flags, time, picture, out, size);
+    wchar_t text[128] = {};
+    return ::GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &time, nullptr, text, 128) != 0 ? std::wstring(text)
+                                                                                         : std::wstring();
 }
 
 }  // namespace
@@ -58,7 +53,7 @@ std::wstring boot_time_from_clock()
         return {};
     }
     // As the English output shows it: the short date, a blank and the long time.
-    return formatted(date_format, DATE_SHORTDATE, local) + L" " + formatted(time_format, 0, local);
+    return short_date_text(local) + L" " + long_time_text(local);
 }
 
 std::wstring get_last_boot_text()

@@ -1,6 +1,7 @@
 #include "report/collectors.h"
 
 #include "platform/system_calls.h"
+#include "report/hex_text.h"
 #include "shell/shell.h"
 
 #include <ws2tcpip.h>
@@ -32,9 +33,14 @@ std::wstring dotted_address(std::uint32_t network_order)
     return text;
 }
 
+bool holds_ipv4_addresses(const hostent* host)
+{
+    return host != nullptr && host->h_addrtype == AF_INET && host->h_length == 4;
+}
+
 std::uint32_t first_address_other_than_loopback(const hostent* host)
 {
-    if (host == nullptr || host->h_addrtype != AF_INET || host->h_length != 4) {
+    if (!holds_ipv4_addresses(host)) {
         return 0;
     }
     for (char** entry = host->h_addr_list; *entry != nullptr; ++entry) {
@@ -66,7 +72,7 @@ std::uint32_t local_host_first_address()
     }
     std::uint32_t address = 0;
     const hostent* host = ::gethostbyname(nullptr);
-    if (host != nullptr && host->h_addrtype == AF_INET && host->h_length == 4 && host->h_addr_list[0] != nullptr) {
+    if (holds_ipv4_addresses(host) && host->h_addr_list[0] != nullptr) {
         std::memcpy(&address, host->h_addr_list[0], sizeof(address));
     }
     ::WSACleanup();
@@ -77,14 +83,12 @@ std::uint32_t local_host_first_address()
 
 std::wstring hardware_address_text(const std::uint8_t* bytes, std::size_t count)
 {
-    static constexpr wchar_t HEX_DIGITS[] = L"0123456789ABCDEF";
     std::wstring text;
     for (std::size_t i = 0; i < count; ++i) {
         if (i > 0) {
             text += L':';
         }
-        text += HEX_DIGITS[bytes[i] >> 4];
-        text += HEX_DIGITS[bytes[i] & 0x0F];
+        append_hex_byte(text, bytes[i]);
     }
     return text;
 }

@@ -1,5 +1,7 @@
 #include "report/registry_rendering.h"
 
+#include "report/hex_text.h"
+
 #include <string_view>
 
 namespace tovalen {
@@ -46,14 +48,12 @@ std::wstring multi_string_lines(std::span<const std::uint8_t> data)
 
 std::wstring binary_groups(std::span<const std::uint8_t> data)
 {
-    static constexpr wchar_t HEX_DIGITS[] = L"0123456789ABCDEF";
     const std::size_t count = data.size() < MAX_RENDERED_BINARY_BYTES ? data.size() : MAX_RENDERED_BINARY_BYTES;
     std::wstring text;
     text.reserve(count * 4);
     for (std::size_t i = 0; i < count; ++i) {
         text.push_back(L'$');
-        text.push_back(HEX_DIGITS[data[i] >> 4]);
-        text.push_back(HEX_DIGITS[data[i] & 0x0F]);
+        append_hex_byte(text, data[i]);
         text.push_back(L',');
     }
     if (!text.empty()) {

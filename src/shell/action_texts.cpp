@@ -1,5 +1,7 @@
 #include "shell/action_texts.h"
 
+#include "report/hex_text.h"
+
 #include <initializer_list>
 
 namespace tovalen {
@@ -33,14 +35,12 @@ std::wstring printer_share_path(std::wstring_view print_server)
 
 std::wstring encode_mail_value(std::wstring_view value)
 {
-    static constexpr wchar_t HEX_DIGITS[] = L"0123456789ABCDEF";
     std::wstring encoded;
     encoded.reserve(value.size());
     for (const wchar_t c : value) {
         if (needs_mail_encoding(c)) {
             encoded.push_back(L'%');
-            encoded.push_back(HEX_DIGITS[(c >> 4) & 0x0F]);
-            encoded.push_back(HEX_DIGITS[c & 0x0F]);
+            append_hex_byte(encoded, static_cast<std::uint8_t>(c));  // all below U+0080
         } else {
             encoded.push_back(c);
         }
