@@ -3,6 +3,7 @@
 #include "report/collectors.h"
 
 #include "support/build_paths.h"
+#include "support/current_directory.h"
 
 #include <gtest/gtest.h>
 #include <tlhelp32.h>
@@ -13,22 +14,7 @@
 namespace tovalen {
 namespace {
 
-class CurrentDirectory {
-public:
-    explicit CurrentDirectory(const std::wstring& directory)
-    {
-        wchar_t previous[MAX_PATH] = {};
-        ::GetCurrentDirectoryW(MAX_PATH, previous);
-        previous_ = previous;
-        changed_ = ::SetCurrentDirectoryW(directory.c_str()) != FALSE;
-    }
-    ~CurrentDirectory() { ::SetCurrentDirectoryW(previous_.c_str()); }
-    bool changed() const { return changed_; }
-
-private:
-    std::wstring previous_;
-    bool changed_ = false;
-};
+using testing::CurrentDirectory;
 
 std::wstring stand_in_folder() { return testing::build_file(L"stand-ins/net"); }
 

@@ -6,6 +6,7 @@
 #include "report/report.h"
 #include "shell/shell.h"
 #include "support/build_paths.h"
+#include "support/current_directory.h"
 
 #include <gtest/gtest.h>
 
@@ -65,19 +66,12 @@ protected:
 
     void SetUp() override
     {
-        wchar_t previous[MAX_PATH] = {};
-        ::GetCurrentDirectoryW(MAX_PATH, previous);
-        previous_directory_ = previous;
-        ASSERT_TRUE(::SetCurrentDirectoryW(testing::build_file(L"stand-ins/net").c_str()));
+        ASSERT_TRUE(directory_.changed());
         build_report();
         clean_ = report_values;
     }
 
-    void TearDown() override
-    {
-        ::SetCurrentDirectoryW(previous_directory_.c_str());
-        ::SetEnvironmentVariableW(L"TOVALEN_NET_OUTPUT", nullptr);
-    }
+    void TearDown() override { ::SetEnvironmentVariableW(L"TOVALEN_NET_OUTPUT", nullptr); }
 
     // Every value but the named ones (and the clock's) is what the clean build gave.
     void expect_intact_except(std::initializer_list<std::wstring ReportValues::*> changed)
@@ -101,8 +95,8 @@ protected:
         EXPECT_NE(text.find(L"\r\nAntivirus Definition Date: " + report_values.av_defs_date), std::wstring::npos);
     }
 
+    testing::CurrentDirectory directory_{testing::build_file(L"stand-ins/net")};
     ReportValues clean_;
-    std::wstring previous_directory_;
 };
 
 TEST_F(HostileContents, WrongTypesHugeAndUnterminatedRegistryValues)

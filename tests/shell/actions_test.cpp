@@ -9,6 +9,7 @@
 #include "shell/action_texts.h"
 #include "shell/shell.h"
 #include "support/build_paths.h"
+#include "support/current_directory.h"
 
 #include <gtest/gtest.h>
 
@@ -31,9 +32,6 @@ protected:
 
     void SetUp() override
     {
-        wchar_t previous[MAX_PATH] = {};
-        ::GetCurrentDirectoryW(MAX_PATH, previous);
-        previous_directory_ = previous;
         ::DeleteFileW(record_file().c_str());
         ::SetEnvironmentVariableW(L"TOVALEN_RECORD_FILE", record_file().c_str());
         window_layer().set_control_text(REPORT_EDITOR, L"a report");
@@ -43,7 +41,6 @@ protected:
 
     void TearDown() override
     {
-        ::SetCurrentDirectoryW(previous_directory_.c_str());
         ::SetEnvironmentVariableW(L"TOVALEN_RECORD_FILE", nullptr);
         ::SetEnvironmentVariableW(L"TOVALEN_NET_OUTPUT", nullptr);
     }
@@ -57,12 +54,12 @@ protected:
         EXPECT_EQ(report_current, 0);
     }
 
-    std::wstring previous_directory_;
+    testing::CurrentDirectory directory_;
 };
 
 TEST_F(Actions, HelpdeskFormStartsTheBrowserWithTheFormUrl)
 {
-    ASSERT_TRUE(::SetCurrentDirectoryW(testing::build_file(L"stand-ins/browser").c_str()));
+    ASSERT_TRUE(directory_.change_to(testing::build_file(L"stand-ins/browser")));
     open_helpdesk_form();
     expect_hidden_and_stale();
     EXPECT_EQ(wait_for_record(record_file()), L"\"iexplore\" " + helpdesk_form_url(HELPDESK_SERVER));
@@ -77,7 +74,7 @@ TEST_F(Actions, PrinterShareIsThePrintServersShare)
 
 TEST_F(Actions, MailUrlCarriesTheLastReportAndAFreshBootTime)
 {
-    ASSERT_TRUE(::SetCurrentDirectoryW(testing::build_file(L"stand-ins/net").c_str()));
+    ASSERT_TRUE(directory_.change_to(testing::build_file(L"stand-ins/net")));
     ReportValues values;
     values.user_name = L"jsmith";
     values.model = L"AT&T 100%";
