@@ -133,9 +133,8 @@ VARIANT* next_variant(ComLineEnumeration* enumeration)
 
 std::int64_t reset_enumeration(ComLineEnumeration* enumeration)
 {
-    HRESULT hr = enumeration->enumerator != nullptr ? enumeration->enumerator->Reset() : S_OK;
-    record_error(enumeration->parent, code_of(hr), false, {});
-    return code_of(hr);
+    return report_outcome(enumeration->parent,
+                          enumeration->enumerator != nullptr ? enumeration->enumerator->Reset() : S_OK);
 }
 
 std::int64_t release_enumeration(ComLineEnumeration* enumeration)

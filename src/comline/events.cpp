@@ -452,12 +452,6 @@ HRESULT read_parameter(const ComLineObject* object, std::int64_t number, VARTYPE
     return ::DispGetParam(&single, 0, type, value, &argument_error);
 }
 
-std::int64_t report(const ComLineObject* object, HRESULT hr)
-{
-    record_error(object, code_of(hr), false, {});
-    return code_of(hr);
-}
-
 }  // namespace
 
 // ---- EventSink ----
@@ -544,7 +538,7 @@ HRESULT STDMETHODCALLTYPE EventSink::Invoke(DISPID member, REFIID, LCID, WORD, D
 std::int64_t attach_event_handler(ComLineObject* object, std::wstring_view event_name, EventCallback callback,
                                   std::int64_t return_kind, const IID* event_interface)
 {
-    return report(object, attach(object, event_name, callback, known_return_kind(return_kind), event_interface));
+    return report_outcome(object, attach(object, event_name, callback, known_return_kind(return_kind), event_interface));
 }
 
 void detach_event_sink(ComLineObject* object)
@@ -558,7 +552,7 @@ std::int64_t event_param_integer(ComLineObject* object, std::int64_t number)
 {
     UniqueVariant value;
     const HRESULT hr = read_parameter(object, number, VT_I8, value.get());
-    report(object, hr);
+    report_outcome(object, hr);
     return SUCCEEDED(hr) ? V_I8(value.get()) : 0;
 }
 
@@ -567,7 +561,7 @@ IUnknown* event_param_object(ComLineObject* object, std::int64_t number, std::in
     const VARTYPE type = object_type == VT_DISPATCH ? VT_DISPATCH : VT_UNKNOWN;
     UniqueVariant value;
     const HRESULT hr = read_parameter(object, number, type, value.get());
-    report(object, hr);
+    report_outcome(object, hr);
     if (FAILED(hr)) {
         return nullptr;
     }
@@ -579,7 +573,7 @@ double event_param_real(ComLineObject* object, std::int64_t number)
 {
     UniqueVariant value;
     const HRESULT hr = read_parameter(object, number, VT_R8, value.get());
-    report(object, hr);
+    report_outcome(object, hr);
     return SUCCEEDED(hr) ? V_R8(value.get()) : 0.0;
 }
 
@@ -587,7 +581,7 @@ std::wstring event_param_text(ComLineObject* object, std::int64_t number)
 {
     UniqueVariant value;
     const HRESULT hr = read_parameter(object, number, VT_BSTR, value.get());
-    report(object, hr);
+    report_outcome(object, hr);
     if (FAILED(hr) || V_BSTR(value.get()) == nullptr) {
         return {};
     }
@@ -604,7 +598,7 @@ std::int64_t event_param_by_ref(ComLineObject* object, std::int64_t number, void
     }
     VARIANT* argument = nullptr;
     const HRESULT hr = find_argument(object, number, argument);
-    report(object, hr);
+    report_outcome(object, hr);
     if (argument == nullptr) {
         return 0;
     }

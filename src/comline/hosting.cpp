@@ -38,21 +38,15 @@ HRESULT hosting_site(HWND window, UniqueLibrary& atl, ComPtr<IUnknown>& host)
     return SUCCEEDED(hr) && !host ? E_NOINTERFACE : hr;
 }
 
-std::int64_t report(const ComLineObject* object, HRESULT hr)
-{
-    record_error(object, code_of(hr), false, {});
-    return code_of(hr);
-}
-
 }  // namespace
 
 std::int64_t get_container_window(ComLineObject* object, bool want_control_number)
 {
     if (object->container_window == nullptr) {
-        report(object, E_FAIL);
+        report_outcome(object, E_FAIL);
         return 0;
     }
-    report(object, S_OK);
+    report_outcome(object, S_OK);
     return want_control_number ? object->container_control
                                : static_cast<std::int64_t>(reinterpret_cast<std::intptr_t>(object->container_window));
 }
@@ -60,7 +54,7 @@ std::int64_t get_container_window(ComLineObject* object, bool want_control_numbe
 std::int64_t set_user_mode(ComLineObject* object, bool design_mode)
 {
     if (object->container_control == 0) {
-        return report(object, E_FAIL);
+        return report_outcome(object, E_FAIL);
     }
     UniqueLibrary atl;
     ComPtr<IUnknown> host;
@@ -73,7 +67,7 @@ std::int64_t set_user_mode(ComLineObject* object, bool design_mode)
         hr = E_NOINTERFACE;
     }
     if (FAILED(hr)) {
-        return report(object, hr);
+        return report_outcome(object, hr);
     }
     ComLineObject* ambient_properties = wrap_interface(ambient.get());
     if (ambient_properties == nullptr) {

@@ -17,6 +17,13 @@ constexpr bool succeeded(std::int64_t code)
 
 inline constexpr std::int64_t CODE_S_FALSE = 1;
 
+// Reports an operation's outcome for the object and hands the code back to the caller.
+inline std::int64_t report_outcome(const ComLineObject* object, HRESULT hr)
+{
+    record_error(object, code_of(hr), false, {});
+    return code_of(hr);
+}
+
 // A new record owning the given reference, counted as live; null (and the reference released)
 // when there is no memory for it.
 ComLineObject* make_object_record(IDispatch* dispatch);
