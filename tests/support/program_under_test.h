@@ -49,8 +49,8 @@ public:
     // sentinel posted after them whose effect the test can see: a new text limit of the report
     // editor. The program's one thread takes posted messages in order and handles each event
     // before it takes the next message, so the sentinel takes effect only after those handlers
-    // ended. (A sent message proves nothing of the kind: a thread answers sent messages whenever
-    // it waits inside a call such as ShowWindow, in the middle of handling a posted one.)
+    // ended. (A sent message proves nothing of the kind: a thread takes every waiting sent message
+    // before any posted one, so a round trip can overtake a message posted long before it.)
     bool wait_until_handled(DWORD timeout_ms = GENEROUS_DEADLINE_MS);
     // Returns once the report window is shown (or hidden) and the handler that showed or hid it
     // has ended, so everything it does after (topmost, emptying the editor) is done too.
