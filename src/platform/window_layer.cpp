@@ -1,5 +1,6 @@
 #include "platform/window_layer.h"
 
+#include "platform/display_dpi.h"
 #include "platform/ico_directory.h"
 
 #include <commctrl.h>
@@ -27,19 +28,49 @@ NOTIFYICONDATAW notify_data(HWND owner, int number)
     return data;
 }
 
-RECT centred_window_rect(int client_width, int client_height, DWORD style, DWORD ex_style)
+int width_of(const RECT& rect) { return rect.right - rect.left; }
+int height_of(const RECT& rect) { return rect.bottom - rect.top; }
+
+RECT centred_in(const RECT& work, int width, int height)
 {
-    RECT rect{0, 0, client_width, client_height};
-    ::AdjustWindowRectEx(&rect, style, FALSE, ex_style);
-    const int width = rect.right - rect.left;
-    const int height = rect.bottom - rect.top;
-    RECT work{};
-    if (!::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0)) {
-        work = RECT{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
-    }
-    const int left = work.left + ((work.right - work.left) - width) / 2;
-    const int top = work.top + ((work.bottom - work.top) - height) / 2;
+    const int left = work.left + (width_of(work) - width) / 2;
+    const int top = work.top + (height_of(work) - height) / 2;
     return RECT{left, top, left + width, top + height};
+}
+
+// Moves a window rectangle up or down as little as keeps it inside the work area, top first.
+RECT kept_inside_vertically(RECT rect, const RECT& work)
+{
+    int shift = 0;
+    if (rect.bottom > work.bottom) {
+        shift = work.bottom - rect.bottom;
+    }
+    if (rect.top + shift < work.top) {
+        shift = work.top - rect.top;
+    }
+    ::OffsetRect(&rect, 0, shift);
+    return rect;
+}
+
+void place_window(HWND window, const RECT& rect)
+{
+    RECT current{};
+    ::GetWindowRect(window, &current);
+    if (!::EqualRect(&current, &rect)) {
+        ::SetWindowPos(window, nullptr, rect.left, rect.top, width_of(rect), height_of(rect),
+                       SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
+void place_control(HWND parent, HWND control, const Box& place)
+{
+    RECT current{};
+    ::GetWindowRect(control, &current);
+    ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&current), 2);
+    if (current.left != place.left || current.top != place.top || width_of(current) != place.width ||
+        height_of(current) != place.height) {
+        ::MoveWindow(control, place.left, place.top, place.width, place.height, TRUE);
+    }
 }
 
 }  // namespace
@@ -117,11 +148,20 @@ HWND WindowLayer::open_window(int number, int x, int y, int client_width, int cl
         window_style |= WS_VISIBLE;
     }
     const DWORD ex_style = 0;
-    RECT rect{x, y, x + client_width, y + client_height};
+    window_style_ = window_style;
+    centred_ = style.centred;
+    design_client_width_ = client_width;
+    design_client_height_ = client_height;
+    designed_controls_.clear();
+    flexible_control_ = -1;
+    button_images_.clear();
+    buttons_.clear();
+    // The window does not exist yet: it opens on the primary screen, whose DPI is the system's.
+    dpi_ = system_dpi();
+    const RECT client{x, y, x + scale_to_dpi(client_width, dpi_), y + scale_to_dpi(client_height, dpi_)};
+    RECT rect = window_rect_for_client(client, window_style, ex_style, dpi_);
     if (style.centred) {
-        rect = centred_window_rect(client_width, client_height, window_style, ex_style);
-    } else {
-        ::AdjustWindowRectEx(&rect, window_style, FALSE, ex_style);
+        rect = centred_in(work_area_of(rect), width_of(rect), height_of(rect));
     }
     const std::wstring title_text(title);
     HWND window = ::CreateWindowExW(ex_style, MAIN_WINDOW_CLASS, title_text.c_str(), window_style, rect.left, rect.top,
@@ -131,6 +171,11 @@ HWND WindowLayer::open_window(int number, int x, int y, int client_width, int cl
         windows_[number] = window;
         top_level_windows_[number] = UniqueWindow(window);
         control_parent_ = window;
+        const int actual_dpi = window_dpi(window);
+        if (actual_dpi != dpi_) {
+            dpi_ = actual_dpi;
+            lay_out(nullptr);
+        }
     }
     return window;
 }
@@ -158,30 +203,56 @@ HWND WindowLayer::create_rich_edit(int number, int x, int y, int width, int heig
     if (read_only) {
         style |= ES_READONLY;
     }
-    HWND editor = ::CreateWindowExW(WS_EX_CLIENTEDGE, rich_edit_class_.c_str(), L"", style, x, y, width, height,
-                                    control_parent_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(number)),
-                                    program_instance(), nullptr);
+    const Box place = scale_box(Box{x, y, width, height}, dpi_);
+    HWND editor = ::CreateWindowExW(WS_EX_CLIENTEDGE, rich_edit_class_.c_str(), L"", style, place.left, place.top,
+                                    place.width, place.height, control_parent_,
+                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(number)), program_instance(), nullptr);
     if (editor == nullptr) {
         return nullptr;
     }
     ::SendMessageW(editor, EM_EXLIMITTEXT, 0, 0x7FFFFFFE);
     ::SendMessageW(editor, EM_SETEVENTMASK, 0, ENM_CHANGE);
     windows_[number] = editor;
+    designed_controls_.push_back(DesignedControl{number, Box{x, y, width, height}});
+    flexible_control_ = number;
+    CHARFORMAT2W format{};
+    format.cbSize = sizeof format;
+    ::SendMessageW(editor, EM_GETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
+    editor_font_height_ = format.yHeight;
+    if (dpi_ != system_dpi()) {
+        rescale_editor_font();
+    }
+    lay_out(nullptr);
     return editor;
 }
 
-HWND WindowLayer::create_image_button(int number, int x, int y, int width, int height, HICON image)
+HWND WindowLayer::create_image_button(int number, int x, int y, int width, int height, HICON image,
+                                      std::wstring_view name)
 {
-    HWND button = ::CreateWindowExW(0, L"BUTTON", L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON | BS_ICON, x,
-                                    y, width, height, control_parent_,
+    const Box place = scale_box(Box{x, y, width, height}, dpi_);
+    const std::wstring text(name);
+    const DWORD style = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON | BS_ICON;
+    HWND button = ::CreateWindowExW(0, L"BUTTON", text.c_str(), style, place.left, place.top, place.width,
+                                    place.height, control_parent_,
                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(number)), program_instance(), nullptr);
     if (button == nullptr) {
         return nullptr;
     }
     if (image != nullptr) {
         ::SendMessageW(button, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(image));
+        for (const auto& [image_number, icon] : images_) {
+            if (icon.get() == image) {
+                button_images_[number] = image_number;
+            }
+        }
     }
     windows_[number] = button;
+    buttons_.push_back(button);
+    if (!name.empty()) {
+        add_tooltip(button, name);
+    }
+    designed_controls_.push_back(DesignedControl{number, Box{x, y, width, height}});
+    lay_out(nullptr);
     return button;
 }
 
@@ -193,6 +264,18 @@ HWND WindowLayer::window_handle(int number) const
 
 HICON WindowLayer::decode_image(int image_number, std::span<const std::uint8_t> ico_file, int width, int height)
 {
+    HICON icon = decode_at_dpi(ico_file, width, height);
+    if (icon != nullptr) {
+        images_[image_number] = UniqueIcon(icon);
+        if (width == 0 && height == 0) {
+            dpi_images_[image_number] = ico_file;
+        }
+    }
+    return icon;
+}
+
+HICON WindowLayer::decode_at_dpi(std::span<const std::uint8_t> ico_file, int width, int height) const
+{
     const auto entries = read_ico_directory(ico_file);
     if (!entries) {
         return nullptr;
@@ -201,14 +284,12 @@ HICON WindowLayer::decode_image(int image_number, std::span<const std::uint8_t> 
     if (!entry) {
         return nullptr;
     }
+    // Asked for a whole multiple of its size, the system repeats each pixel: nothing blurs.
+    const int factor = width == 0 && height == 0 ? image_scale_factor(dpi_) : 1;
     // CreateIconFromResourceEx takes a non-const pointer but only reads the bits.
     auto* bits = const_cast<std::uint8_t*>(ico_file.data() + entry->offset);
-    HICON icon = ::CreateIconFromResourceEx(bits, entry->bytes, TRUE, 0x00030000, entry->width, entry->height,
-                                            LR_DEFAULTCOLOR);
-    if (icon != nullptr) {
-        images_[image_number] = UniqueIcon(icon);
-    }
-    return icon;
+    return ::CreateIconFromResourceEx(bits, entry->bytes, TRUE, 0x00030000, entry->width * factor,
+                                      entry->height * factor, LR_DEFAULTCOLOR);
 }
 
 bool WindowLayer::notify_tray_add(const TrayIcon& icon) const
@@ -305,6 +386,9 @@ bool WindowLayer::dispatch_waiting_messages()
         if (message.message == WM_QUIT) {
             return false;
         }
+        if (handle_dialog_key(message)) {
+            continue;
+        }
         ::TranslateMessage(&message);
         ::DispatchMessageW(&message);
     }
@@ -376,10 +460,16 @@ void WindowLayer::set_control_text(int number, std::wstring_view text)
 
 void WindowLayer::destroy_all()
 {
-    // Destroying a top-level window destroys its controls with it.
+    // Destroying a top-level window destroys its controls with it, and the windows it owns: the
+    // tooltip goes first so that its owner does not destroy it behind its back.
+    tooltip_.reset();
+    buttons_.clear();
     top_level_windows_.clear();
     windows_.clear();
     control_parent_ = nullptr;
+    designed_controls_.clear();
+    button_images_.clear();
+    dpi_images_.clear();
     images_.clear();
 }
 
@@ -433,9 +523,176 @@ LRESULT WindowLayer::handle_message(HWND window, UINT message, WPARAM wparam, LP
         // The window is never destroyed by its close box: it is only hidden by the program.
         pending_.push_back(Event{EVENT_CLOSE, 0, 0});
         return 0;
+    case WM_DPICHANGED:
+        if (window == control_parent_) {
+            on_dpi_changed(HIWORD(wparam), *reinterpret_cast<const RECT*>(lparam));
+            return 0;
+        }
+        return ::DefWindowProcW(window, message, wparam, lparam);
     default:
         return ::DefWindowProcW(window, message, wparam, lparam);
     }
+}
+
+// High DPI.
+
+void WindowLayer::lay_out(const POINT* top_left)
+{
+    HWND window = control_parent_;
+    if (window == nullptr) {
+        return;
+    }
+    std::vector<Box> places;
+    std::optional<std::size_t> flexible;
+    for (const DesignedControl& control : designed_controls_) {
+        if (control.number == flexible_control_) {
+            flexible = places.size();
+        }
+        places.push_back(control.place);
+    }
+    RECT current{};
+    ::GetWindowRect(window, &current);
+    if (top_left != nullptr) {
+        ::OffsetRect(&current, top_left->x - current.left, top_left->y - current.top);
+    }
+    const RECT work = work_area_of(current);
+    const RECT frame = window_rect_for_client(RECT{0, 0, 0, 0}, window_style_, 0, dpi_);
+    const Layout layout = fit_layout(LayoutRequest{design_client_width_, design_client_height_, places, flexible, dpi_,
+                                                   height_of(work) - height_of(frame)});
+    RECT rect{current.left, current.top, current.left + layout.client_width + width_of(frame),
+              current.top + layout.client_height + height_of(frame)};
+    if (centred_ && top_left == nullptr && !::IsWindowVisible(window)) {
+        rect = centred_in(work, width_of(rect), height_of(rect));
+    }
+    place_window(window, kept_inside_vertically(rect, work));
+    // The frame may not be the one the DPI suggests (a system that draws it at another DPI):
+    // the client size is what counts.
+    RECT client{};
+    ::GetClientRect(window, &client);
+    if (client.right != layout.client_width || client.bottom != layout.client_height) {
+        ::GetWindowRect(window, &rect);
+        rect.right += layout.client_width - client.right;
+        rect.bottom += layout.client_height - client.bottom;
+        place_window(window, kept_inside_vertically(rect, work));
+    }
+    for (std::size_t i = 0; i < designed_controls_.size(); ++i) {
+        place_control(window, window_handle(designed_controls_[i].number), layout.controls[i]);
+    }
+}
+
+void WindowLayer::on_dpi_changed(int dpi, const RECT& suggested)
+{
+    dpi_ = dpi;
+    const POINT top_left{suggested.left, suggested.top};
+    lay_out(&top_left);
+    rescale_images();
+    rescale_editor_font();
+}
+
+void WindowLayer::rescale_images()
+{
+    for (const auto& [button_number, image_number] : button_images_) {
+        auto source = dpi_images_.find(image_number);
+        HWND button = window_handle(button_number);
+        if (source == dpi_images_.end() || button == nullptr) {
+            continue;
+        }
+        UniqueIcon icon(decode_at_dpi(source->second, 0, 0));
+        if (icon) {
+            // The button shows the new picture before the old one is destroyed.
+            ::SendMessageW(button, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon.get()));
+            images_[image_number] = std::move(icon);
+        }
+    }
+}
+
+void WindowLayer::rescale_editor_font()
+{
+    // The editor measures its font in points and draws them at the system's DPI, which is the
+    // window's own only on the screen the program started on.
+    HWND editor = window_handle(flexible_control_);
+    if (editor == nullptr || editor_font_height_ <= 0) {
+        return;
+    }
+    CHARFORMAT2W format{};
+    format.cbSize = sizeof format;
+    format.dwMask = CFM_SIZE;
+    format.yHeight = ::MulDiv(editor_font_height_, dpi_, system_dpi());
+    ::SendMessageW(editor, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&format));
+    ::SendMessageW(editor, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
+}
+
+// Keyboard.
+
+bool WindowLayer::handle_dialog_key(const MSG& message)
+{
+    HWND window = control_parent_;
+    if (message.message != WM_KEYDOWN || window == nullptr ||
+        (message.hwnd != window && !::IsChild(window, message.hwnd))) {
+        return false;
+    }
+    switch (message.wParam) {
+    case VK_TAB:
+        move_focus(::GetKeyState(VK_SHIFT) < 0);
+        return true;
+    case VK_ESCAPE:
+        // The same way as the close box, so that it hides, empties and marks the report stale.
+        ::SendMessageW(window, WM_CLOSE, 0, 0);
+        return true;
+    case VK_RETURN:
+        if (std::find(buttons_.begin(), buttons_.end(), message.hwnd) == buttons_.end()) {
+            return false;
+        }
+        ::SendMessageW(window, WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(message.hwnd), BN_CLICKED),
+                       reinterpret_cast<LPARAM>(message.hwnd));
+        return true;
+    default:
+        return false;  // Space reaches the focused button, which clicks itself on its release
+    }
+}
+
+void WindowLayer::move_focus(bool backwards)
+{
+    std::vector<HWND> stops;
+    for (HWND child = ::GetWindow(control_parent_, GW_CHILD); child != nullptr;
+         child = ::GetWindow(child, GW_HWNDNEXT)) {
+        if ((::GetWindowLongPtrW(child, GWL_STYLE) & WS_TABSTOP) != 0 && ::IsWindowVisible(child) &&
+            ::IsWindowEnabled(child)) {
+            stops.push_back(child);
+        }
+    }
+    if (stops.empty()) {
+        return;
+    }
+    const auto focused = std::find(stops.begin(), stops.end(), ::GetFocus());
+    std::size_t next = 0;
+    if (focused == stops.end()) {
+        next = backwards ? stops.size() - 1 : 0;
+    } else {
+        const auto at = static_cast<std::size_t>(focused - stops.begin());
+        next = backwards ? (at + stops.size() - 1) % stops.size() : (at + 1) % stops.size();
+    }
+    ::SetFocus(stops[next]);
+}
+
+void WindowLayer::add_tooltip(HWND button, std::wstring_view name)
+{
+    if (!tooltip_) {
+        tooltip_.reset(::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP,
+                                         CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, control_parent_,
+                                         nullptr, program_instance(), nullptr));
+        if (!tooltip_) {
+            return;
+        }
+    }
+    std::wstring text(name);
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = control_parent_;
+    tool.uId = reinterpret_cast<UINT_PTR>(button);
+    tool.lpszText = text.data();
+    ::SendMessageW(tooltip_.get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 }  // namespace tovalen::platform

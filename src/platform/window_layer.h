@@ -2,6 +2,7 @@
 // the window messages that matter to the program delivered as (code, object, type) events.
 #pragma once
 
+#include "platform/dpi_layout.h"
 #include "platform/handles.h"
 
 #include <cstdint>
@@ -68,15 +69,25 @@ public:
     // Common controls and the window class. Safe to call more than once.
     bool initialise();
 
-    // Controls made after this call belong to this window.
+    // Controls made after this call belong to this window. The client size and the places of the
+    // controls are in 96-DPI units, laid out at the window's DPI, and laid out again when the
+    // window moves to a screen of another DPI. A window taller than the work area of its screen
+    // is made as tall as the work area: its rich-edit control, which scrolls, gives up the
+    // height, and the controls below it keep theirs.
     HWND open_window(int number, int x, int y, int client_width, int client_height, std::wstring_view title,
                      WindowStyle style);
     HWND create_rich_edit(int number, int x, int y, int width, int height, bool read_only);
-    HWND create_image_button(int number, int x, int y, int width, int height, HICON image);
+    // The name is the button's window text, which screen readers announce (an image button does
+    // not draw it), and its tooltip.
+    HWND create_image_button(int number, int x, int y, int width, int height, HICON image,
+                             std::wstring_view name = {});
     HWND window_handle(int number) const;
 
     // Decodes the image of an icon file in memory that suits its purpose best, and keeps it
-    // under the image number; the layer destroys it at the end.
+    // under the image number; the layer destroys it at the end. An image decoded at its own size
+    // (no width and height given) follows the DPI of the window last opened: it grows by the
+    // nearest whole factor, pixel for pixel, so that its pixel lettering stays sharp. The file
+    // must outlive the layer.
     HICON decode_image(int image_number, std::span<const std::uint8_t> ico_file, int width = 0, int height = 0);
 
     bool add_tray_icon(int number, HWND owner, HICON image);
@@ -102,6 +113,8 @@ public:
     std::wstring tray_tooltip(int number) const;
     // The class the rich-edit control was created with.
     const std::wstring& rich_edit_class() const { return rich_edit_class_; }
+    // The DPI the window last opened is laid out at.
+    int dpi() const { return dpi_; }
 
 private:
     struct TrayIcon {
@@ -122,6 +135,18 @@ private:
     bool next_pending_event();
     bool dispatch_waiting_messages();
 
+    // High DPI.
+    HICON decode_at_dpi(std::span<const std::uint8_t> ico_file, int width, int height) const;
+    void lay_out(const POINT* top_left);
+    void on_dpi_changed(int dpi, const RECT& suggested);
+    void rescale_images();
+    void rescale_editor_font();
+
+    // Keyboard: what users expect of any window.
+    bool handle_dialog_key(const MSG& message);
+    void move_focus(bool backwards);
+    void add_tooltip(HWND button, std::wstring_view name);
+
     std::vector<RichEditSource> rich_edit_sources_;
     std::wstring rich_edit_class_;
     UniqueLibrary rich_edit_library_;
@@ -136,6 +161,23 @@ private:
     Event current_;
     UINT taskbar_created_message_ = 0;
     bool initialised_ = false;
+
+    struct DesignedControl {
+        int number = 0;
+        Box place;  // 96-DPI units
+    };
+    int dpi_ = DESIGN_DPI;
+    DWORD window_style_ = 0;
+    bool centred_ = false;
+    int design_client_width_ = 0;
+    int design_client_height_ = 0;
+    std::vector<DesignedControl> designed_controls_;
+    int flexible_control_ = -1;
+    LONG editor_font_height_ = 0;  // twips, at the system's DPI
+    std::map<int, std::span<const std::uint8_t>> dpi_images_;  // image number: its icon file
+    std::map<int, int> button_images_;                          // button number: image number
+    std::vector<HWND> buttons_;
+    UniqueWindow tooltip_;
 };
 
 }  // namespace tovalen::platform

@@ -1,6 +1,7 @@
 #include "shell/shell.h"
 
 #include "comline/comline.h"
+#include "platform/display_dpi.h"
 #include "report/collectors.h"
 #include "report/report.h"
 #include "shell/actions.h"
@@ -25,12 +26,13 @@ struct ButtonPlace {
     int button;
     int image;
     int left;
+    const wchar_t* name;  // what a screen reader announces and the tooltip shows
 };
 
 constexpr ButtonPlace BUTTONS[] = {
-    {TICKET_BUTTON, TICKET_IMAGE, 20},
-    {PRINTER_BUTTON, PRINTER_IMAGE, 110},
-    {MAIL_BUTTON, MAIL_IMAGE, 200},
+    {TICKET_BUTTON, TICKET_IMAGE, 20, L"Create Ticket"},
+    {PRINTER_BUTTON, PRINTER_IMAGE, 110, L"Install Printer"},
+    {MAIL_BUTTON, MAIL_IMAGE, 200, L"Send To IT"},
 };
 
 void initialise_platform_services()
@@ -51,14 +53,15 @@ void create_report_window()
     }
     for (const ButtonPlace& place : BUTTONS) {
         HICON image = layer.decode_image(place.image, embedded_image(place.image));
-        layer.create_image_button(place.button, place.left, BUTTON_TOP, BUTTON_WIDTH, BUTTON_HEIGHT, image);
+        layer.create_image_button(place.button, place.left, BUTTON_TOP, BUTTON_WIDTH, BUTTON_HEIGHT, image, place.name);
     }
 }
 
 void add_tray_icon()
 {
     platform::WindowLayer& layer = window_layer();
-    const int size = ::GetSystemMetrics(SM_CXSMICON);
+    // The tray sits on the primary screen, whose DPI is the system's.
+    const int size = platform::small_icon_size(platform::system_dpi());
     HICON image = layer.decode_image(TRAY_IMAGE, embedded_image(TRAY_IMAGE), size, size);
     layer.add_tray_icon(TRAY_ICON, layer.window_handle(MAIN_WINDOW), image);
     layer.set_tray_tooltip(TRAY_ICON, TRAY_TOOLTIP);

@@ -1,10 +1,15 @@
 #include "platform/window_layer.h"
 
+#include "platform/display_dpi.h"
+
+#include <commctrl.h>
 #include <gtest/gtest.h>
+#include <richedit.h>
 #include <shellapi.h>
 
 #include <atomic>
 #include <chrono>
+#include <string>
 #include <thread>
 
 namespace tovalen::platform {
@@ -16,7 +21,8 @@ constexpr int BUTTON = 2;
 constexpr int ICON = 5;
 constexpr int IMAGE = 5;
 
-// A 16×16 icon file with one 32-bit image: every pixel opaque gold.
+// A 16×16 icon file with one 32-bit image: opaque gold and blue in a checkerboard, so that a
+// scaled copy shows whether each pixel was repeated or blended with its neighbours.
 std::vector<std::uint8_t> small_icon_file()
 {
     const int side = 16;
@@ -40,12 +46,63 @@ std::vector<std::uint8_t> small_icon_file()
     header[12] = 1;
     header[14] = 32;
     for (std::size_t i = 0; i < colour_bytes; i += 4) {
-        header[40 + i] = 0x20;
-        header[40 + i + 1] = 0xC0;
-        header[40 + i + 2] = 0xF0;
+        const std::size_t pixel = i / 4;
+        const bool gold = (pixel % side + pixel / side) % 2 == 0;
+        header[40 + i] = gold ? 0x20 : 0xE0;
+        header[40 + i + 1] = gold ? 0xC0 : 0x40;
+        header[40 + i + 2] = gold ? 0xF0 : 0x10;
         header[40 + i + 3] = 0xFF;
     }
     return file;
+}
+
+struct Picture {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint32_t> pixels;  // top row first
+
+    std::uint32_t at(int x, int y) const { return pixels[static_cast<std::size_t>(y * width + x)]; }
+};
+
+Picture picture_of(HICON icon)
+{
+    Picture picture;
+    ICONINFO info{};
+    if (icon == nullptr || !::GetIconInfo(icon, &info)) {
+        return picture;
+    }
+    BITMAP bitmap{};
+    ::GetObjectW(info.hbmColor, sizeof bitmap, &bitmap);
+    picture.width = bitmap.bmWidth;
+    picture.height = bitmap.bmHeight;
+    picture.pixels.resize(static_cast<std::size_t>(picture.width * picture.height));
+    BITMAPINFO format{};
+    format.bmiHeader.biSize = sizeof format.bmiHeader;
+    format.bmiHeader.biWidth = picture.width;
+    format.bmiHeader.biHeight = -picture.height;
+    format.bmiHeader.biPlanes = 1;
+    format.bmiHeader.biBitCount = 32;
+    HDC screen = ::GetDC(nullptr);
+    ::GetDIBits(screen, info.hbmColor, 0, static_cast<UINT>(picture.height), picture.pixels.data(), &format,
+                DIB_RGB_COLORS);
+    ::ReleaseDC(nullptr, screen);
+    ::DeleteObject(info.hbmColor);
+    ::DeleteObject(info.hbmMask);
+    return picture;
+}
+
+RECT place_in(HWND control, HWND window)
+{
+    RECT r{};
+    ::GetWindowRect(control, &r);
+    ::MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+std::string text_of(const RECT& r)
+{
+    return std::to_string(r.left) + "," + std::to_string(r.top) + " - " + std::to_string(r.right) + "," +
+           std::to_string(r.bottom);
 }
 
 bool tray_knows_icon(HWND owner, int number)
@@ -216,6 +273,121 @@ TEST_F(WindowLayerTest, RichEditIsReadOnlyAndTakesWholeText)
     EXPECT_EQ(::GetWindowTextLengthW(editor), 100000) << "the length limit is removed";
     layer.set_control_text(EDITOR, L"");
     EXPECT_EQ(::GetWindowTextLengthW(editor), 0);
+}
+
+TEST(SmallIconSize, FollowsTheDpi)
+{
+    struct Row {
+        int dpi, side;
+    };
+    for (const Row row : {Row{96, 16}, Row{120, 20}, Row{144, 24}, Row{192, 32}}) {
+        SCOPED_TRACE(row.dpi);
+        EXPECT_EQ(small_icon_size(row.dpi), row.side);
+    }
+}
+
+TEST_F(WindowLayerTest, AnotherDpiLaysTheWindowOutAgainAndRepeatsThePicturesPixels)
+{
+    ASSERT_EQ(layer.dpi(), 96) << "the test runs at the system's 96 DPI";
+    const auto file = small_icon_file();
+    HWND editor = layer.create_rich_edit(EDITOR, 1, 1, 298, 480, true);
+    HWND button = layer.create_image_button(BUTTON, 20, 482, 80, 35, layer.decode_image(IMAGE, file), L"Create Ticket");
+    ASSERT_TRUE(editor != nullptr && button != nullptr);
+    const Picture original = picture_of(reinterpret_cast<HICON>(::SendMessageW(button, BM_GETIMAGE, IMAGE_ICON, 0)));
+    ASSERT_EQ(original.width, 16);
+    const auto font_height = [editor] {
+        CHARFORMAT2W format{};
+        format.cbSize = sizeof format;
+        ::SendMessageW(editor, EM_GETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
+        return format.yHeight;
+    };
+    const LONG font_at_96 = font_height();
+    ASSERT_GT(font_at_96, 0);
+
+    struct Row {
+        int dpi;
+        int client_width, client_height;  // before any fitting to the screen
+        RECT editor, button;              // left, top, right, bottom before any fitting
+        int picture_factor;
+    };
+    const Row rows[] = {
+        {120, 375, 650, {1, 1, 374, 601}, {25, 603, 125, 647}, 1},
+        {192, 600, 1040, {2, 2, 598, 962}, {40, 964, 200, 1034}, 2},
+        {96, 300, 520, {1, 1, 299, 481}, {20, 482, 100, 517}, 1},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.dpi);
+        RECT suggested{10, 20, 500, 700};
+        ::SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(row.dpi, row.dpi), reinterpret_cast<LPARAM>(&suggested));
+        EXPECT_EQ(layer.dpi(), row.dpi);
+
+        RECT client{};
+        RECT frame{};
+        ::GetClientRect(window, &client);
+        ::GetWindowRect(window, &frame);
+        MONITORINFO monitor{};
+        monitor.cbSize = sizeof monitor;
+        ::GetMonitorInfoW(::MonitorFromWindow(window, MONITOR_DEFAULTTOPRIMARY), &monitor);
+        EXPECT_EQ(frame.left, suggested.left) << "placed where the system suggests";
+        EXPECT_TRUE(frame.top >= monitor.rcWork.top && frame.bottom <= monitor.rcWork.bottom);
+        const int shortage = row.client_height - client.bottom;
+        EXPECT_GE(shortage, 0);
+        EXPECT_EQ(client.right, row.client_width);
+
+        RECT expected_editor = row.editor;
+        expected_editor.bottom -= shortage;
+        RECT expected_button = row.button;
+        ::OffsetRect(&expected_button, 0, -shortage);
+        const RECT editor_place = place_in(editor, window);
+        const RECT button_place = place_in(button, window);
+        EXPECT_EQ(text_of(editor_place), text_of(expected_editor));
+        EXPECT_EQ(text_of(button_place), text_of(expected_button)) << "the button keeps its height below the report";
+        EXPECT_EQ(font_height(), ::MulDiv(font_at_96, row.dpi, 96)) << "the report's font";
+
+        const Picture scaled = picture_of(reinterpret_cast<HICON>(::SendMessageW(button, BM_GETIMAGE, IMAGE_ICON, 0)));
+        ASSERT_EQ(scaled.width, 16 * row.picture_factor);
+        ASSERT_EQ(scaled.height, 16 * row.picture_factor);
+        int blended = 0;
+        for (int y = 0; y < scaled.height; ++y) {
+            for (int x = 0; x < scaled.width; ++x) {
+                blended += scaled.at(x, y) != original.at(x / row.picture_factor, y / row.picture_factor);
+            }
+        }
+        EXPECT_EQ(blended, 0) << "pixels not repeated from the original";
+    }
+}
+
+TEST_F(WindowLayerTest, ImageButtonsCarryTheirNamesAsTextAndTooltip)
+{
+    const wchar_t* names[] = {L"Create Ticket", L"Install Printer", L"Send To IT"};
+    HWND buttons[3] = {};
+    for (int i = 0; i < 3; ++i) {
+        buttons[i] = layer.create_image_button(BUTTON + i, 20 + 90 * i, 482, 80, 35, nullptr, names[i]);
+        ASSERT_NE(buttons[i], nullptr);
+        wchar_t text[64] = {};
+        ::GetWindowTextW(buttons[i], text, 64);
+        EXPECT_STREQ(text, names[i]);
+    }
+    HWND tooltip = nullptr;
+    for (HWND candidate = ::FindWindowExW(nullptr, nullptr, TOOLTIPS_CLASSW, nullptr); candidate != nullptr;
+         candidate = ::FindWindowExW(nullptr, candidate, TOOLTIPS_CLASSW, nullptr)) {
+        if (::GetWindow(candidate, GW_OWNER) == window) {
+            tooltip = candidate;
+        }
+    }
+    ASSERT_NE(tooltip, nullptr);
+    ASSERT_EQ(::SendMessageW(tooltip, TTM_GETTOOLCOUNT, 0, 0), 3);
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        wchar_t text[80] = {};
+        TTTOOLINFOW tool{};
+        tool.cbSize = sizeof tool;
+        tool.lpszText = text;
+        ASSERT_TRUE(::SendMessageW(tooltip, TTM_ENUMTOOLSW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&tool)));
+        EXPECT_EQ(tool.uId, reinterpret_cast<UINT_PTR>(buttons[i]));
+        EXPECT_EQ(tool.uFlags & (TTF_IDISHWND | TTF_SUBCLASS), static_cast<UINT>(TTF_IDISHWND | TTF_SUBCLASS));
+        EXPECT_STREQ(text, names[i]);
+    }
 }
 
 TEST(RichEditFallback, UsesTheOlderLibraryWhenTheNewOneIsMissing)

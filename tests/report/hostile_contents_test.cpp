@@ -20,44 +20,7 @@ constexpr wchar_t VERSION_KEY[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVers
 constexpr wchar_t BIOS_KEY[] = L"Hardware\\Description\\System\\BIOS";
 constexpr wchar_t ANTIVIRUS_KEY[] = L"SOFTWARE\\Symantec\\Symantec Endpoint Protection\\CurrentVersion\\public-opstate";
 
-// One machine value replaced for the test and put back as it was afterwards.
-class ReplacedValue {
-public:
-    ReplacedValue(const wchar_t* key, const wchar_t* name, DWORD type, const void* data, std::size_t size)
-        : name_(name)
-    {
-        if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key_.put(), nullptr) !=
-            ERROR_SUCCESS) {
-            return;
-        }
-        DWORD saved_size = 0;
-        had_value_ = ::RegQueryValueExW(key_.get(), name, nullptr, &saved_type_, nullptr, &saved_size) == ERROR_SUCCESS;
-        saved_.resize(saved_size);
-        if (had_value_ && saved_size > 0) {
-            ::RegQueryValueExW(key_.get(), name, nullptr, &saved_type_, saved_.data(), &saved_size);
-        }
-        written_ = ::RegSetValueExW(key_.get(), name, 0, type, static_cast<const BYTE*>(data),
-                                    static_cast<DWORD>(size)) == ERROR_SUCCESS;
-    }
-    ~ReplacedValue()
-    {
-        if (had_value_) {
-            ::RegSetValueExW(key_.get(), name_.c_str(), 0, saved_type_, saved_.data(), static_cast<DWORD>(saved_.size()));
-        } else if (key_) {
-            ::RegDeleteValueW(key_.get(), name_.c_str());
-        }
-    }
-    bool written() const { return written_; }
-
-private:
-    platform::UniqueKey key_;
-    std::wstring name_;
-    bool had_value_ = false;
-    bool written_ = false;
-    DWORD saved_type_ = REG_NONE;
-    std::vector<BYTE> saved_;
-};
-
+using testing::RegistryValue;
 using testing::report_editor_text;
 
 class HostileContents : public ::testing::Test {
@@ -105,12 +68,15 @@ TEST_F(HostileContents, WrongTypesHugeAndUnterminatedRegistryValues)
     const wchar_t unterminated[] = {L'7', L'6', L'0', L'1'};
     const unsigned char odd_multi[] = {'A', 0, 0, 0, 'B'};
     const unsigned char short_dword[] = {1, 0, 0};
-    ReplacedValue name(VERSION_KEY, L"ProductName", REG_BINARY, binary, sizeof(binary));
-    ReplacedValue release(VERSION_KEY, L"ReleaseId", REG_SZ, huge.data(), huge.size() * sizeof(wchar_t));
-    ReplacedValue build(VERSION_KEY, L"CurrentBuild", REG_SZ, unterminated, sizeof(unterminated));
-    ReplacedValue bios(BIOS_KEY, L"BIOSVersion", REG_MULTI_SZ, odd_multi, sizeof(odd_multi));
-    ReplacedValue model(BIOS_KEY, L"SystemProductName", REG_SZ, huge.data(), huge.size() * sizeof(wchar_t));
-    ReplacedValue status(ANTIVIRUS_KEY, L"AVRunningStatus", REG_DWORD, short_dword, sizeof(short_dword));
+    RegistryValue name(HKEY_LOCAL_MACHINE, VERSION_KEY, L"ProductName", REG_BINARY, binary, sizeof(binary));
+    RegistryValue release(HKEY_LOCAL_MACHINE, VERSION_KEY, L"ReleaseId", REG_SZ, huge.data(),
+                          huge.size() * sizeof(wchar_t));
+    RegistryValue build(HKEY_LOCAL_MACHINE, VERSION_KEY, L"CurrentBuild", REG_SZ, unterminated, sizeof(unterminated));
+    RegistryValue bios(HKEY_LOCAL_MACHINE, BIOS_KEY, L"BIOSVersion", REG_MULTI_SZ, odd_multi, sizeof(odd_multi));
+    RegistryValue model(HKEY_LOCAL_MACHINE, BIOS_KEY, L"SystemProductName", REG_SZ, huge.data(),
+                        huge.size() * sizeof(wchar_t));
+    RegistryValue status(HKEY_LOCAL_MACHINE, ANTIVIRUS_KEY, L"AVRunningStatus", REG_DWORD, short_dword,
+                         sizeof(short_dword));
     ASSERT_TRUE(name.written() && release.written() && build.written() && bios.written() && model.written() &&
                 status.written());
 

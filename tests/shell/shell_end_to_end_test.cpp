@@ -5,7 +5,11 @@
 #include "support/host_stand_ins.h"
 #include "support/program_under_test.h"
 
+#include <commctrl.h>
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
 
 namespace tovalen {
 namespace {
@@ -119,32 +123,42 @@ TEST_F(ShellEndToEnd, NotificationFromTheEditorDoesNothing)
     EXPECT_EQ(program.editor_text(), MARKER);
 }
 
-TEST_F(ShellEndToEnd, WindowHasItsTitleControlsAndPlaces)
+struct NamedButton {
+    int number;
+    const wchar_t* name;
+};
+
+constexpr NamedButton NAMED_BUTTONS[] = {{2, L"Create Ticket"}, {3, L"Install Printer"}, {4, L"Send To IT"}};
+
+BOOL CALLBACK collect_tooltips(HWND window, LPARAM found)
 {
-    EXPECT_EQ(testing::window_text(program.main_window()), L"Tovalen");
-    struct Place {
-        int number;
-        int x, y, w, h;
-    };
-    for (const Place p : {Place{1, 1, 1, 298, 480}, Place{2, 20, 482, 80, 35}, Place{3, 110, 482, 80, 35},
-                          Place{4, 200, 482, 80, 35}}) {
-        SCOPED_TRACE(p.number);
-        HWND control = program.control(p.number);
-        ASSERT_NE(control, nullptr);
-        RECT r{};
-        ::GetWindowRect(control, &r);
-        ::MapWindowPoints(nullptr, program.main_window(), reinterpret_cast<POINT*>(&r), 2);
-        EXPECT_EQ(r.left, p.x);
-        EXPECT_EQ(r.top, p.y);
-        EXPECT_EQ(r.right - r.left, p.w);
-        EXPECT_EQ(r.bottom - r.top, p.h);
+    wchar_t name[64] = {};
+    ::GetClassNameW(window, name, 64);
+    if (_wcsicmp(name, TOOLTIPS_CLASSW) == 0) {
+        reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
     }
-    HWND button = program.control(2);
-    EXPECT_NE(::SendMessageW(button, BM_GETIMAGE, IMAGE_ICON, 0), 0) << "the button shows its picture";
+    return TRUE;
+}
+
+TEST_F(ShellEndToEnd, ButtonsCarryTheirNamesAndShowThemAsTooltips)
+{
+    for (const NamedButton& button : NAMED_BUTTONS) {
+        SCOPED_TRACE(button.number);
+        EXPECT_EQ(testing::window_text(program.control(button.number)), button.name);
+    }
+    std::vector<HWND> tooltips;
+    ::EnumWindows(collect_tooltips, reinterpret_cast<LPARAM>(&tooltips));
+    const auto owned = std::find_if(tooltips.begin(), tooltips.end(),
+                                    [&](HWND tip) { return ::GetWindow(tip, GW_OWNER) == program.main_window(); });
+    ASSERT_NE(owned, tooltips.end()) << "no tooltip control belongs to the report window";
+    DWORD_PTR tools = 0;
+    ::SendMessageTimeoutW(*owned, TTM_GETTOOLCOUNT, 0, 0, SMTO_NORMAL, 30000, &tools);
+    EXPECT_EQ(tools, 3u) << "one tool for each button";
 }
 
 }  // namespace
 }  // namespace tovalen
+
 
 namespace tovalen {
 namespace {
@@ -194,6 +208,81 @@ TEST_P(ButtonsEndToEnd, HidesTheWindowAndEmptiesTheReport)
 
 INSTANTIATE_TEST_SUITE_P(Buttons, ButtonsEndToEnd, ::testing::Values(2, 3, 4),
                          [](const auto& row) { return std::to_string(row.param); });
+
+// The keys every window answers, sent as the keyboard sends them to the focused control.
+class KeyboardEndToEnd : public ButtonsEndToEnd {
+protected:
+    void press_to_show()
+    {
+        program.post_tray(WM_LBUTTONDOWN);
+        ASSERT_TRUE(program.wait_for_report_window());
+    }
+
+    bool tab_to(int number)
+    {
+        program.post_key(VK_TAB);
+        return testing::wait_until([&] { return program.focused_window() == program.control(number); });
+    }
+
+    // Tabs on until the control has the focus: the cycle has four stops.
+    bool focus(int number)
+    {
+        for (int step = 0; step < 5 && program.focused_window() != program.control(number); ++step) {
+            program.post_key(VK_TAB);
+            if (!program.wait_until_handled()) {
+                return false;
+            }
+        }
+        return program.focused_window() == program.control(number);
+    }
+};
+
+TEST_F(KeyboardEndToEnd, TabCyclesThroughTheReportAndTheButtonsAndEnterOnTheReportDoesNothing)
+{
+    press_to_show();
+    for (const int number : {1, 2, 3, 4, 1}) {
+        ASSERT_TRUE(tab_to(number)) << "Tab did not reach control " << number;
+    }
+    program.set_editor_text(MARKER);
+    program.post_key(VK_RETURN);
+    ASSERT_TRUE(program.wait_until_handled());
+    EXPECT_TRUE(program.window_visible()) << "Enter acts only on a button";
+    EXPECT_EQ(program.editor_text(), MARKER);
+}
+
+TEST_F(KeyboardEndToEnd, EnterOrSpaceOnAFocusedButtonActs)
+{
+    struct Row {
+        UINT key;
+        int button;
+    };
+    for (const Row row : {Row{VK_RETURN, 2}, Row{VK_SPACE, 3}, Row{VK_RETURN, 4}, Row{VK_SPACE, 2}}) {
+        SCOPED_TRACE(::testing::Message() << "key " << row.key << " on button " << row.button);
+        press_to_show();
+        ASSERT_TRUE(focus(row.button));
+        program.post_key(row.key);
+        EXPECT_TRUE(program.wait_for_report_window(false)) << "the button did not act";
+        EXPECT_EQ(program.editor_text(), L"");
+    }
+}
+
+TEST_F(KeyboardEndToEnd, EscapeHidesEmptiesAndMarksTheReportStaleLikeTheCloseBox)
+{
+    for (const int focused : {1, 3}) {
+        SCOPED_TRACE(focused);
+        press_to_show();
+        ASSERT_TRUE(focus(focused));
+        program.post_key(VK_ESCAPE);
+        ASSERT_TRUE(program.wait_for_report_window(false));
+        EXPECT_EQ(program.editor_text(), L"");
+        EXPECT_TRUE(::IsWindow(program.main_window()));
+        program.set_editor_text(MARKER);
+        press_to_show();
+        EXPECT_EQ(program.editor_text().rfind(L"----Hardware----", 0), 0u) << "the next press builds again";
+        program.post_close();
+        ASSERT_TRUE(program.wait_for_report_window(false));
+    }
+}
 
 TEST_F(ButtonsEndToEnd, TicketButtonStartsTheBrowserWithTheFormUrl)
 {

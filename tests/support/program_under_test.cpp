@@ -190,6 +190,25 @@ bool ProgramUnderTest::wait_for_report_window(bool shown, DWORD timeout_ms)
     return reached && window_visible() == shown && wait_until_handled(timeout_ms);
 }
 
+HWND ProgramUnderTest::focused_window()
+{
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    const DWORD thread = ::GetWindowThreadProcessId(main_window(), nullptr);
+    if (thread != 0 && ::GetGUIThreadInfo(thread, &info) && info.hwndFocus != nullptr) {
+        return info.hwndFocus;
+    }
+    return main_window();
+}
+
+void ProgramUnderTest::post_key(UINT virtual_key)
+{
+    HWND target = focused_window();
+    const LPARAM scan = static_cast<LPARAM>(::MapVirtualKeyW(virtual_key, MAPVK_VK_TO_VSC)) << 16;
+    ::PostMessageW(target, WM_KEYDOWN, virtual_key, scan | 1);
+    ::PostMessageW(target, WM_KEYUP, virtual_key, scan | 1 | (LPARAM{1} << 30) | (LPARAM{1} << 31));
+}
+
 std::wstring ProgramUnderTest::editor_text() { return window_text(control(EDITOR_NUMBER)); }
 
 void ProgramUnderTest::set_editor_text(const std::wstring& text)

@@ -56,6 +56,11 @@ public:
     // has ended, so everything it does after (topmost, emptying the editor) is done too.
     bool wait_for_report_window(bool shown = true, DWORD timeout_ms = GENEROUS_DEADLINE_MS);
 
+    // The window of the program that has the keyboard focus; the report window when none has.
+    HWND focused_window();
+    // A key pressed and released on the focused window, as the keyboard sends it.
+    void post_key(UINT virtual_key);
+
     std::wstring editor_text();
     void set_editor_text(const std::wstring& text);
     bool window_visible();

@@ -1,0 +1,71 @@
+#include "platform/dpi_layout.h"
+
+#include <gtest/gtest.h>
+
+namespace tovalen::platform {
+namespace {
+
+// The report window's places in 96-DPI units: the editor, then the three buttons.
+constexpr Box REPORT_CONTROLS[] = {{1, 1, 298, 480}, {20, 482, 80, 35}, {110, 482, 80, 35}, {200, 482, 80, 35}};
+
+TEST(DpiLayout, ScalesLengthsToTheNearestPixel)
+{
+    struct Row {
+        int value, dpi, pixels;
+    };
+    for (const Row row : {Row{300, 96, 300}, Row{300, 120, 375}, Row{520, 144, 780}, Row{520, 192, 1040},
+                          Row{1, 120, 1}, Row{1, 144, 2}, Row{35, 120, 44}, Row{35, 144, 53}, Row{0, 192, 0},
+                          Row{-3, 144, -5}, Row{7, 72, 5}}) {
+        SCOPED_TRACE(::testing::Message() << row.value << " at " << row.dpi);
+        EXPECT_EQ(scale_to_dpi(row.value, row.dpi), row.pixels);
+    }
+}
+
+TEST(DpiLayout, ImagesGrowByTheNearestWholeFactor)
+{
+    struct Row {
+        int dpi, factor;
+    };
+    for (const Row row : {Row{72, 1}, Row{96, 1}, Row{120, 1}, Row{144, 1}, Row{168, 2}, Row{192, 2}, Row{240, 2},
+                          Row{288, 3}, Row{0, 1}}) {
+        SCOPED_TRACE(row.dpi);
+        EXPECT_EQ(image_scale_factor(row.dpi), row.factor);
+    }
+}
+
+TEST(DpiLayout, ReportWindowAtEachDpiWithRoomOrTooLittle)
+{
+    struct Row {
+        int dpi;
+        int available;
+        Layout expected;
+    };
+    const Row rows[] = {
+        {96, 10000, {300, 520, {{1, 1, 298, 480}, {20, 482, 80, 35}, {110, 482, 80, 35}, {200, 482, 80, 35}}}},
+        {120, 650, {375, 650, {{1, 1, 373, 600}, {25, 603, 100, 44}, {138, 603, 100, 44}, {250, 603, 100, 44}}}},
+        {144, 780, {450, 780, {{2, 2, 447, 720}, {30, 723, 120, 53}, {165, 723, 120, 53}, {300, 723, 120, 53}}}},
+        {192, 5000, {600, 1040, {{2, 2, 596, 960}, {40, 964, 160, 70}, {220, 964, 160, 70}, {400, 964, 160, 70}}}},
+        // Too little room: the editor gives up the shortage, the buttons keep their height below it.
+        {144, 750, {450, 750, {{2, 2, 447, 690}, {30, 693, 120, 53}, {165, 693, 120, 53}, {300, 693, 120, 53}}}},
+        {192, 740, {600, 740, {{2, 2, 596, 660}, {40, 664, 160, 70}, {220, 664, 160, 70}, {400, 664, 160, 70}}}},
+        // No room at all: the editor cannot give up more than it has.
+        {96, 10, {300, 40, {{1, 1, 298, 0}, {20, 2, 80, 35}, {110, 2, 80, 35}, {200, 2, 80, 35}}}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(::testing::Message() << row.dpi << " DPI, room for " << row.available);
+        const Layout layout = fit_layout(LayoutRequest{300, 520, REPORT_CONTROLS, 0, row.dpi, row.available});
+        EXPECT_EQ(layout.client_width, row.expected.client_width);
+        EXPECT_EQ(layout.client_height, row.expected.client_height);
+        EXPECT_EQ(layout.controls, row.expected.controls);
+    }
+}
+
+TEST(DpiLayout, WithoutAFlexibleControlNothingGivesUpHeight)
+{
+    const Layout layout = fit_layout(LayoutRequest{300, 520, REPORT_CONTROLS, std::nullopt, 192, 500});
+    EXPECT_EQ(layout.client_height, 1040);
+    EXPECT_EQ(layout.controls[0], (Box{2, 2, 596, 960}));
+}
+
+}  // namespace
+}  // namespace tovalen::platform

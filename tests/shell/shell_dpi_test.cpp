@@ -1,0 +1,169 @@
+// The running program at the display scalings of today's screens: Wine answers the DPI from the
+// prefix's LogPixels, which a program reads when it starts, so each row writes it first and
+// starts the program afterwards. The test screen (1280 x 800) is too small for the window at
+// 144 and 192 DPI, so those rows also check a window fitted to the work area.
+#include "support/build_paths.h"
+#include "support/program_under_test.h"
+#include "support/scoped_state.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace tovalen {
+namespace {
+
+using testing::ProgramUnderTest;
+
+struct Place {
+    int x, y, w, h;
+};
+
+struct DpiRow {
+    int dpi;
+    int client_width;
+    int client_height;  // before any fitting to the screen
+    Place editor;
+    Place buttons[3];
+    bool fits_the_test_screen;
+};
+
+void PrintTo(const DpiRow& row, std::ostream* out) { *out << row.dpi << " DPI"; }
+
+const DpiRow DPI_ROWS[] = {
+    {96, 300, 520, {1, 1, 298, 480}, {{20, 482, 80, 35}, {110, 482, 80, 35}, {200, 482, 80, 35}}, true},
+    {120, 375, 650, {1, 1, 373, 600}, {{25, 603, 100, 44}, {138, 603, 100, 44}, {250, 603, 100, 44}}, true},
+    {144, 450, 780, {2, 2, 447, 720}, {{30, 723, 120, 53}, {165, 723, 120, 53}, {300, 723, 120, 53}}, false},
+    {192, 600, 1040, {2, 2, 596, 960}, {{40, 964, 160, 70}, {220, 964, 160, 70}, {400, 964, 160, 70}}, false},
+};
+
+// The test's own thread reads the program's windows in device pixels, whatever its own DPI.
+class DeviceCoordinates {
+public:
+    DeviceCoordinates()
+    {
+        HMODULE user32 = ::GetModuleHandleW(L"user32.dll");
+        set_ = reinterpret_cast<SetRoutine>(
+            reinterpret_cast<void (*)()>(::GetProcAddress(user32, "SetThreadDpiAwarenessContext")));
+        // Older Wine knows per-monitor awareness only in its first version; both read device pixels.
+        for (const HANDLE context : {PER_MONITOR_AWARE_V2, PER_MONITOR_AWARE}) {
+            if (set_ != nullptr && previous_ == nullptr) {
+                previous_ = set_(context);
+            }
+        }
+    }
+    ~DeviceCoordinates()
+    {
+        if (set_ != nullptr && previous_ != nullptr) {
+            set_(previous_);
+        }
+    }
+    DeviceCoordinates(const DeviceCoordinates&) = delete;
+    DeviceCoordinates& operator=(const DeviceCoordinates&) = delete;
+
+    bool set() const { return previous_ != nullptr; }
+
+private:
+    using SetRoutine = HANDLE(WINAPI*)(HANDLE);
+    static inline const HANDLE PER_MONITOR_AWARE = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-3));
+    static inline const HANDLE PER_MONITOR_AWARE_V2 = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4));
+    SetRoutine set_ = nullptr;
+    HANDLE previous_ = nullptr;
+};
+
+RECT place_in_client(HWND control, HWND window)
+{
+    RECT r{};
+    ::GetWindowRect(control, &r);
+    ::MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+void expect_place(HWND control, HWND window, const Place& expected)
+{
+    ASSERT_NE(control, nullptr);
+    const RECT r = place_in_client(control, window);
+    EXPECT_EQ(r.left, expected.x);
+    EXPECT_EQ(r.top, expected.y);
+    EXPECT_EQ(r.right - r.left, expected.w);
+    EXPECT_EQ(r.bottom - r.top, expected.h);
+}
+
+bool inside(const RECT& inner, const RECT& outer)
+{
+    return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+           inner.bottom <= outer.bottom;
+}
+
+RECT work_area(HWND window)
+{
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    ::GetMonitorInfoW(::MonitorFromWindow(window, MONITOR_DEFAULTTOPRIMARY), &info);
+    return info.rcWork;
+}
+
+class ShellAtDpi : public ::testing::TestWithParam<DpiRow> {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(coordinates_.set()) << "the test cannot read device pixels, error " << ::GetLastError();
+        ASSERT_TRUE(log_pixels_.written());
+        ASSERT_TRUE(program_.started());
+        ASSERT_NE(program_.main_window(), nullptr);
+        ASSERT_TRUE(program_.wait_until_handled());
+    }
+
+    ProgramUnderTest& program() { return program_; }
+
+private:
+    DeviceCoordinates coordinates_;
+    testing::RegistryValue log_pixels_{HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels",
+                                       static_cast<DWORD>(GetParam().dpi)};
+    ProgramUnderTest program_{testing::tovalen_program_path()};
+};
+
+TEST_P(ShellAtDpi, WindowHasItsTitleControlsAndPlaces)
+{
+    const DpiRow& row = GetParam();
+    HWND window = program().main_window();
+    EXPECT_EQ(testing::window_text(window), L"Tovalen");
+
+    RECT client{};
+    RECT frame{};
+    ::GetClientRect(window, &client);
+    ::GetWindowRect(window, &frame);
+    const RECT work = work_area(window);
+    const int frame_height = (frame.bottom - frame.top) - client.bottom;
+    const int room = (work.bottom - work.top) - frame_height;
+    EXPECT_EQ(row.client_height <= room, row.fits_the_test_screen) << "the test screen is not the one the table knows";
+
+    // A window too tall for the screen is made as tall as the work area; only the report shrinks.
+    const int shortage = row.client_height <= room ? 0 : row.client_height - room;
+    EXPECT_EQ(client.right, row.client_width);
+    EXPECT_EQ(client.bottom, row.client_height - shortage);
+    EXPECT_TRUE(inside(frame, work)) << "the window sticks out of the work area";
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    EXPECT_EQ(frame.left, work.left + ((work.right - work.left) - width) / 2) << "centred";
+    EXPECT_EQ(frame.top, work.top + ((work.bottom - work.top) - height) / 2) << "centred";
+
+    Place editor = row.editor;
+    editor.h -= shortage;
+    expect_place(program().control(1), window, editor);
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i + 2);
+        Place button = row.buttons[i];
+        button.y -= shortage;
+        HWND control = program().control(i + 2);
+        expect_place(control, window, button);
+        EXPECT_TRUE(inside(place_in_client(control, window), client)) << "the button is cut off";
+        EXPECT_NE(::SendMessageW(control, BM_GETIMAGE, IMAGE_ICON, 0), 0) << "the button shows its picture";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Scalings, ShellAtDpi, ::testing::ValuesIn(DPI_ROWS),
+                         [](const auto& row) { return std::to_string(row.param.dpi) + "dpi"; });
+
+}  // namespace
+}  // namespace tovalen
