@@ -9,6 +9,7 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace tovalen::platform {
 
@@ -60,6 +61,21 @@ void place_window(HWND window, const RECT& rect)
         ::SetWindowPos(window, nullptr, rect.left, rect.top, width_of(rect), height_of(rect),
                        SWP_NOZORDER | SWP_NOACTIVATE);
     }
+}
+
+// The height in twips that the editor's default font must have at the system's DPI. Where that
+// font is the system font, it has grown with the system's DPI already; where it is a font of
+// its own, fixed in pixels (Wine's editor keeps 12 pixels at any DPI), it is grown here.
+LONG system_dpi_font_height(LONG twips)
+{
+    constexpr int TWIPS_PER_INCH = 1440;
+    const int dpi = system_dpi();
+    LOGFONTW system_font{};
+    if (::GetObjectW(::GetStockObject(SYSTEM_FONT), sizeof system_font, &system_font) != 0 &&
+        std::abs(system_font.lfHeight) == ::MulDiv(twips, dpi, TWIPS_PER_INCH)) {
+        return twips;
+    }
+    return ::MulDiv(twips, dpi, DESIGN_DPI);
 }
 
 void place_control(HWND parent, HWND control, const Box& place)
@@ -218,8 +234,8 @@ HWND WindowLayer::create_rich_edit(int number, int x, int y, int width, int heig
     CHARFORMAT2W format{};
     format.cbSize = sizeof format;
     ::SendMessageW(editor, EM_GETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
-    editor_font_height_ = format.yHeight;
-    if (dpi_ != system_dpi()) {
+    editor_font_height_ = system_dpi_font_height(format.yHeight);
+    if (editor_font_height_ != format.yHeight || dpi_ != system_dpi()) {
         rescale_editor_font();
     }
     lay_out(nullptr);

@@ -173,7 +173,7 @@ private:
     int design_client_height_ = 0;
     std::vector<DesignedControl> designed_controls_;
     int flexible_control_ = -1;
-    LONG editor_font_height_ = 0;  // twips, at the system's DPI
+    LONG editor_font_height_ = 0;  // twips the report's text has at the system's DPI
     std::map<int, std::span<const std::uint8_t>> dpi_images_;  // image number: its icon file
     std::map<int, int> button_images_;                          // button number: image number
     std::vector<HWND> buttons_;

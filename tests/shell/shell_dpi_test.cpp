@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <richedit.h>
+
 #include <string>
 
 namespace tovalen {
@@ -26,15 +28,16 @@ struct DpiRow {
     Place editor;
     Place buttons[3];
     bool fits_the_test_screen;
+    int two_lines;  // pixels from the first line of text to the third
 };
 
 void PrintTo(const DpiRow& row, std::ostream* out) { *out << row.dpi << " DPI"; }
 
 const DpiRow DPI_ROWS[] = {
-    {96, 300, 520, {1, 1, 298, 480}, {{20, 482, 80, 35}, {110, 482, 80, 35}, {200, 482, 80, 35}}, true},
-    {120, 375, 650, {1, 1, 373, 600}, {{25, 603, 100, 44}, {138, 603, 100, 44}, {250, 603, 100, 44}}, true},
-    {144, 450, 780, {2, 2, 447, 720}, {{30, 723, 120, 53}, {165, 723, 120, 53}, {300, 723, 120, 53}}, false},
-    {192, 600, 1040, {2, 2, 596, 960}, {{40, 964, 160, 70}, {220, 964, 160, 70}, {400, 964, 160, 70}}, false},
+    {96, 300, 520, {1, 1, 298, 480}, {{20, 482, 80, 35}, {110, 482, 80, 35}, {200, 482, 80, 35}}, true, 28},
+    {120, 375, 650, {1, 1, 373, 600}, {{25, 603, 100, 44}, {138, 603, 100, 44}, {250, 603, 100, 44}}, true, 35},
+    {144, 450, 780, {2, 2, 447, 720}, {{30, 723, 120, 53}, {165, 723, 120, 53}, {300, 723, 120, 53}}, false, 42},
+    {192, 600, 1040, {2, 2, 596, 960}, {{40, 964, 160, 70}, {220, 964, 160, 70}, {400, 964, 160, 70}}, false, 56},
 };
 
 // The test's own thread reads the program's windows in device pixels, whatever its own DPI.
@@ -160,6 +163,13 @@ TEST_P(ShellAtDpi, WindowHasItsTitleControlsAndPlaces)
         EXPECT_TRUE(inside(place_in_client(control, window), client)) << "the button is cut off";
         EXPECT_NE(::SendMessageW(control, BM_GETIMAGE, IMAGE_ICON, 0), 0) << "the button shows its picture";
     }
+    // The report's text grows with the rest: two lines down, in the editor's own coordinates.
+    program().set_editor_text(L"Model: a\r\nSerial#: b\r\nBIOS: c");
+    HWND editor_window = program().control(1);
+    const auto third_line = static_cast<WPARAM>(::SendMessageW(editor_window, EM_LINEINDEX, 2, 0));
+    const int two_lines = HIWORD(::SendMessageW(editor_window, EM_POSFROMCHAR, third_line, 0)) -
+                          HIWORD(::SendMessageW(editor_window, EM_POSFROMCHAR, 0, 0));
+    EXPECT_NEAR(two_lines, row.two_lines, 1) << "the report's font";
 }
 
 INSTANTIATE_TEST_SUITE_P(Scalings, ShellAtDpi, ::testing::ValuesIn(DPI_ROWS),
