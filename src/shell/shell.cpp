@@ -1,6 +1,7 @@
 #include "shell/shell.h"
 
 #include "comline/comline.h"
+#include "platform/system_folder.h"
 #include "report/collectors.h"
 #include "report/report.h"
 #include "shell/actions.h"
@@ -35,6 +36,7 @@ constexpr ButtonPlace BUTTONS[] = {
 
 void initialise_platform_services()
 {
+    platform::keep_searches_to_the_system();
     window_layer().initialise();
     // The automation layer runs on this thread's single-threaded apartment for the whole run.
     ::CoInitialize(nullptr);

@@ -6,7 +6,7 @@
 #include "report/report.h"
 #include "shell/shell.h"
 #include "support/build_paths.h"
-#include "support/current_directory.h"
+#include "support/system_program.h"
 
 #include <gtest/gtest.h>
 
@@ -66,12 +66,16 @@ protected:
 
     void SetUp() override
     {
-        ASSERT_TRUE(directory_.changed());
+        ASSERT_TRUE(net_.replace_with(testing::build_file(L"stand-ins/net/net.exe")));
         build_report();
         clean_ = report_values;
     }
 
-    void TearDown() override { ::SetEnvironmentVariableW(L"TOVALEN_NET_OUTPUT", nullptr); }
+    void TearDown() override
+    {
+        ::SetEnvironmentVariableW(L"TOVALEN_NET_OUTPUT", nullptr);
+        EXPECT_TRUE(net_.restore());
+    }
 
     // Every value but the named ones (and the clock's) is what the clean build gave.
     void expect_intact_except(std::initializer_list<std::wstring ReportValues::*> changed)
@@ -95,7 +99,7 @@ protected:
         EXPECT_NE(text.find(L"\r\nAntivirus Definition Date: " + report_values.av_defs_date), std::wstring::npos);
     }
 
-    testing::CurrentDirectory directory_{testing::build_file(L"stand-ins/net")};
+    testing::SystemProgram net_{L"net.exe"};
     ReportValues clean_;
 };
 

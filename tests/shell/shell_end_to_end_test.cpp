@@ -2,6 +2,7 @@
 // user send it.
 #include "support/build_paths.h"
 #include "support/program_under_test.h"
+#include "support/system_program.h"
 
 #include <gtest/gtest.h>
 
@@ -145,8 +146,8 @@ TEST_F(ShellEndToEnd, WindowHasItsTitleControlsAndPlaces)
 namespace tovalen {
 namespace {
 
-// The buttons, with the browser stand-in in the program's current directory so that the ticket
-// button starts it instead of a real browser.
+// The buttons, with the browser stand-in in the prefix's system folder so that the ticket button
+// starts it instead of a real browser (the current directory is never searched).
 class ButtonsEndToEnd : public ::testing::TestWithParam<int> {
 protected:
     static testing::ProgramOptions options()
@@ -162,11 +163,15 @@ protected:
     void SetUp() override
     {
         ::DeleteFileW(record_file().c_str());
+        ASSERT_TRUE(browser_.replace_with(testing::build_file(L"stand-ins/browser/iexplore.exe")));
         ASSERT_TRUE(program.started());
         ASSERT_NE(program.main_window(), nullptr);
         ASSERT_TRUE(program.settle());
     }
 
+    void TearDown() override { EXPECT_TRUE(browser_.restore()); }
+
+    testing::SystemProgram browser_{L"iexplore.exe"};
     testing::ProgramUnderTest program{testing::tovalen_program_path(), options()};
 };
 

@@ -8,12 +8,14 @@
 #include "report/report.h"
 #include "shell/shell.h"
 #include "support/build_paths.h"
+#include "support/system_program.h"
 
 #include <gtest/gtest.h>
 #include <psapi.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 namespace tovalen {
@@ -158,9 +160,19 @@ protected:
     static void SetUpTestSuite()
     {
         testing::start_up_once();
-        ::SetCurrentDirectoryW(testing::build_file(L"stand-ins/net").c_str());
+        net_.emplace(L"net.exe");
+        ASSERT_TRUE(net_->replace_with(testing::build_file(L"stand-ins/net/net.exe")));
     }
+    static void TearDownTestSuite()
+    {
+        EXPECT_TRUE(net_->restore());
+        net_.reset();
+    }
+
+    static std::optional<testing::SystemProgram> net_;
 };
+
+std::optional<testing::SystemProgram> Soak::net_;
 
 TEST_F(Soak, ReportBuildsHoldNothingMore)
 {
