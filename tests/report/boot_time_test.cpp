@@ -3,7 +3,7 @@
 #include "report/collectors.h"
 
 #include "support/build_paths.h"
-#include "support/current_directory.h"
+#include "support/scoped_state.h"
 #include "support/system_program.h"
 
 #include <gtest/gtest.h>
@@ -60,12 +60,7 @@ int running_net_programs()
 class LastBoot : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(net_.replace_with(stand_in_folder() + L"\\net.exe")); }
-    void TearDown() override
-    {
-        ::SetEnvironmentVariableW(L"TOVALEN_NET_OUTPUT", nullptr);
-        ::SetEnvironmentVariableW(L"TOVALEN_NET_RECORD", nullptr);
-        EXPECT_TRUE(net_.restore());
-    }
+    void TearDown() override { EXPECT_TRUE(net_.restore()); }
 
     static std::wstring boot_text_for(const wchar_t* output)
     {
@@ -81,6 +76,9 @@ protected:
     }
 
     testing::SystemProgram net_{L"net.exe"};
+    // What the stand-in prints and where it records its start; put back when the test ends.
+    testing::EnvironmentVariable net_output_{L"TOVALEN_NET_OUTPUT", nullptr};
+    testing::EnvironmentVariable net_record_{L"TOVALEN_NET_RECORD", nullptr};
 };
 
 struct OutputRow {
@@ -133,13 +131,22 @@ TEST_F(LastBoot, ChildIsStartedHiddenWithTheExactCommandLine)
     EXPECT_EQ(std::stoul(show), static_cast<unsigned long>(SW_HIDE));
 }
 
+// Computed twice, the start time moves by no more than the time between the calls and the
+// rounding to whole seconds; a busy machine may make that several seconds.
 TEST_F(LastBoot, TwoCallsAMomentApartAgree)
 {
-    EXPECT_EQ(boot_text_for(L"none"), boot_text_for(L"none"));
+    const ULONGLONG first_call = ::GetTickCount64();
+    const std::wstring first = boot_text_for(L"none");
+    const std::wstring second = boot_text_for(L"none");
+    const int apart_seconds = static_cast<int>((::GetTickCount64() - first_call) / 1000) + 1;
+    const std::set<std::wstring> near_now = start_times_around(::GetTickCount64(), apart_seconds + 1);
+    EXPECT_EQ(near_now.count(first), 1u) << ::testing::PrintToString(first);
+    EXPECT_EQ(near_now.count(second), 1u) << ::testing::PrintToString(second);
 }
 
 // A child that never ends is ended after the time limit; the marker line it printed before still
-// gives the time.
+// gives the time. The limit is 10 s; ending and releasing the child on a loaded machine can take
+// long, so the upper bound only proves the wait is bounded.
 TEST_F(LastBoot, HungChildIsEndedAndItsMarkerLineAnswers)
 {
     const ULONGLONG started = ::GetTickCount64();
@@ -147,7 +154,7 @@ TEST_F(LastBoot, HungChildIsEndedAndItsMarkerLineAnswers)
     const ULONGLONG took = ::GetTickCount64() - started;
     EXPECT_EQ(text, L"4/12/2019 9:14:33 AM");
     EXPECT_GE(took, 9'000u);
-    EXPECT_LT(took, 30'000u);
+    EXPECT_LT(took, 120'000u);
     EXPECT_EQ(running_net_programs(), 0);
 }
 

@@ -4,8 +4,8 @@
 // on while a test asks it to; below that size, and at all other times, it is plain malloc.
 #include "report/collectors.h"
 
-#include "support/environment_variable.h"
 #include "support/registry_values.h"
+#include "support/scoped_state.h"
 
 #include <gtest/gtest.h>
 
@@ -81,10 +81,10 @@ TEST_F(OutOfMemory, RegistryDataBufferGivesEmptyText)
 
 TEST_F(OutOfMemory, ExpansionBufferGivesEmptyText)
 {
-    testing::EnvironmentVariable large(L"TOVALEN_LARGE_VALUE");
     // The longest value a variable may hold: its expansion takes about 64 KiB.
     constexpr std::size_t LONGEST = 32766;
-    ASSERT_TRUE(large.set(std::wstring(LONGEST, L'E')));
+    testing::EnvironmentVariable large(L"TOVALEN_LARGE_VALUE", std::wstring(LONGEST, L'E'));
+    ASSERT_TRUE(large.set());
     const std::wstring stored = L"%TOVALEN_LARGE_VALUE%";
     platform::UniqueKey key;
     ASSERT_EQ(::RegOpenKeyExW(HKEY_CURRENT_USER, key_path().c_str(), 0, KEY_SET_VALUE, key.put()), ERROR_SUCCESS);

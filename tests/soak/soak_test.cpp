@@ -169,10 +169,9 @@ protected:
         net_.reset();
     }
 
-    static std::optional<testing::SystemProgram> net_;
+    // The stand-in net.exe is the system's for the whole suite.
+    static inline std::optional<testing::SystemProgram> net_;
 };
-
-std::optional<testing::SystemProgram> Soak::net_;
 
 TEST_F(Soak, ReportBuildsHoldNothingMore)
 {
