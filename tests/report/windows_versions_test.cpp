@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -69,6 +70,8 @@ const WindowsRow WINDOWS_ROWS[] = {
       {L"BuildLab", L"22621.ni_release.220506-1250"}},
      L"Windows 11 Pro", L"23H2", L"22631.2861"},
 };
+
+void PrintTo(const WindowsRow& row, std::ostream* out) { *out << row.system; }
 
 const StoredValue* stored_value(const WindowsRow& row, const std::wstring& name)
 {
