@@ -90,8 +90,10 @@ void raw_net_statistics()
     startup.wShowWindow = SW_HIDE;
     startup.hStdOutput = write_end;
     PROCESS_INFORMATION process{};
-    wchar_t command_line[] = L"\"net.exe\" statistics workstation ";
-    if (::CreateProcessW(nullptr, command_line, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
+    wchar_t folder[MAX_PATH] = {};
+    ::GetSystemDirectoryW(folder, MAX_PATH);
+    std::wstring command_line = L"\"" + std::wstring(folder) + L"\\net.exe\" statistics workstation ";
+    if (::CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
         ::CloseHandle(write_end);
         char block[4096];
         DWORD count = 0;
@@ -257,7 +259,7 @@ void raw_build_floor()
     raw_name_lookups();
     raw_hardware_address();
     raw_registry_read(L"Software\\Microsoft\\Internet Explorer", L"svcVersion");
-    for (const wchar_t* name : {L"ProductName", L"ReleaseId", L"CurrentBuild", L"UBR"}) {
+    for (const wchar_t* name : {L"ProductName", L"DisplayVersion", L"ReleaseId", L"CurrentBuild", L"UBR"}) {
         raw_registry_read(VERSION_KEY, name);
     }
     raw_registry_read(L"Hardware\\Description\\System\\BIOS", L"SystemProductName");

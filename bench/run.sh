@@ -10,7 +10,7 @@ source "$root/scripts/wine-session.sh"
 wine_session_start "$build"
 windows_path() { echo "Z:${1//\//\\}"; }
 
-echo "== report build and collectors (net.exe: the stand-in that prints the English statistics)"
+echo "== report build and collectors (net.exe: the prefix's own, from its system folder)"
 (cd "$build/stand-ins/net" && "$build/wine-run.sh" "$build/bench/report_bench.exe" \
   "$(windows_path "$build/bench/report.json")" "$runs" | tr -d '\r')
 for what in program floor; do

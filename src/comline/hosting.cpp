@@ -3,6 +3,7 @@
 
 #include "comline/object_records.h"
 #include "platform/handles.h"
+#include "platform/system_folder.h"
 
 namespace tovalen::comline {
 namespace {
@@ -25,7 +26,7 @@ HRESULT last_win32_error()
 // while the caller holds the site it gave.
 HRESULT hosting_site(HWND window, UniqueLibrary& atl, ComPtr<IUnknown>& host)
 {
-    atl.reset(::LoadLibraryW(L"atl.dll"));
+    atl.reset(platform::load_system_library(L"atl.dll"));
     if (!atl) {
         return last_win32_error();
     }

@@ -1,6 +1,7 @@
 #include "platform/programs.h"
 
 #include "platform/handles.h"
+#include "platform/system_folder.h"
 
 #include <shellapi.h>
 
@@ -135,6 +136,7 @@ std::wstring program_command_line(std::wstring_view file, std::wstring_view para
 
 bool start_program(std::wstring_view file, std::wstring_view parameters, std::wstring_view working_directory)
 {
+    keep_program_search_out_of_current_directory();
     if (start_shown(program_command_line(file, parameters), working_directory)) {
         return true;
     }

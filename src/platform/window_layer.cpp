@@ -2,6 +2,7 @@
 
 #include "platform/display_dpi.h"
 #include "platform/ico_directory.h"
+#include "platform/system_folder.h"
 
 #include <commctrl.h>
 #include <richedit.h>
@@ -199,7 +200,7 @@ HWND WindowLayer::open_window(int number, int x, int y, int client_width, int cl
 bool WindowLayer::load_rich_edit_library()
 {
     for (const RichEditSource& source : rich_edit_sources_) {
-        UniqueLibrary library(::LoadLibraryW(source.library));
+        UniqueLibrary library(load_system_library(source.library));
         if (library) {
             rich_edit_library_ = std::move(library);
             rich_edit_class_ = source.window_class;

@@ -1,13 +1,15 @@
 #include "report/collectors.h"
 
 #include "platform/programs.h"
+#include "platform/system_folder.h"
 #include "report/boot_text.h"
 
 namespace tovalen {
 
 namespace {
 
-constexpr wchar_t NET_COMMAND_LINE[] = L"\"net.exe\" statistics workstation ";
+constexpr wchar_t NET_PROGRAM[] = L"net.exe";
+constexpr wchar_t NET_ARGUMENTS[] = L"statistics workstation ";
 
 // A child that has not ended by then is hung; the report must not wait for it any longer.
 constexpr DWORD NET_TIME_LIMIT_MS = 10'000;
@@ -16,6 +18,27 @@ constexpr DWORD NET_TIME_LIMIT_MS = 10'000;
 const volatile InterruptTimeRecord& shared_interrupt_time()
 {
     return *reinterpret_cast<const volatile InterruptTimeRecord*>(static_cast<std::uintptr_t>(0x7FFE0008));
+}
+
+// net.exe from the system folder only: started by bare name it would be looked for in the
+// program's folder and the current directory first, where anyone could have left one.
+std::wstring net_command_line()
+{
+    const std::wstring folder = platform::system_folder();
+    if (folder.empty()) {
+        return {};
+    }
+    return L"\"" + folder + L"\\" + NET_PROGRAM + L"\" " + NET_ARGUMENTS;
+}
+
+std::string_view finished_lines(const platform::ChildOutput& child)
+{
+    const std::string_view output = child.output;
+    if (child.finished) {
+        return output;
+    }
+    const std::size_t last_line_feed = output.rfind('\n');
+    return last_line_feed == std::string_view::npos ? std::string_view() : output.substr(0, last_line_feed + 1);
 }
 
 std::wstring short_date_text(const SYSTEMTIME& time)
@@ -58,17 +81,21 @@ std::wstring boot_time_from_clock()
 
 std::wstring get_last_boot_text()
 {
-    const platform::ChildOutput child = platform::run_hidden_for_output(NET_COMMAND_LINE, NET_TIME_LIMIT_MS);
+    const std::wstring command_line = net_command_line();
+    if (command_line.empty()) {
+        return {};
+    }
+    const platform::ChildOutput child = platform::run_hidden_for_output(command_line, NET_TIME_LIMIT_MS);
     if (!child.started) {
         return {};
     }
-    if (child.finished) {
-        if (std::optional<std::wstring> cut = cut_boot_line(output_lines_text(child.output))) {
-            return *cut;
-        }
+    // A child that printed its marker line and then hung has still told the start time; of a
+    // child that was ended, only the lines it finished count.
+    if (std::optional<std::wstring> cut = cut_boot_line(output_lines_text(finished_lines(child)))) {
+        return *cut;
     }
-    // Another language, a system without the statistics, or a child that hung: the system's own
-    // clock knows the start time too.
+    // Another language, a system without the statistics, or a child that hung before it said
+    // anything: the system's own clock knows the start time too.
     return boot_time_from_clock();
 }
 

@@ -68,10 +68,15 @@ void build_report()
     v.mac_address = get_mac_address_text();
     v.ie_version = get_browser_version_text();
 
-    v.os_name = machine_value(WINDOWS_VERSION_KEY, L"ProductName");
-    v.os_version = machine_value(WINDOWS_VERSION_KEY, L"ReleaseId");
-    v.os_build = os_build_text(machine_value(WINDOWS_VERSION_KEY, L"CurrentBuild"),
-                               machine_value(WINDOWS_VERSION_KEY, L"UBR"));
+    // One statement per read, so that they happen in this order and not in the compiler's.
+    const std::wstring product_name = machine_value(WINDOWS_VERSION_KEY, L"ProductName");
+    const std::wstring display_version = machine_value(WINDOWS_VERSION_KEY, L"DisplayVersion");
+    const std::wstring release_id = machine_value(WINDOWS_VERSION_KEY, L"ReleaseId");
+    const std::wstring current_build = machine_value(WINDOWS_VERSION_KEY, L"CurrentBuild");
+    const std::wstring update_revision = machine_value(WINDOWS_VERSION_KEY, L"UBR");
+    v.os_name = os_name_text(product_name, current_build);
+    v.os_version = os_version_text(display_version, release_id);
+    v.os_build = os_build_text(current_build, update_revision);
 
     v.model = machine_value(BIOS_KEY, L"SystemProductName");
     v.bios_version = machine_value(BIOS_KEY, L"BIOSVersion");

@@ -1,6 +1,7 @@
 #include "report/collectors.h"
 
 #include "platform/system_calls.h"
+#include "report/buffers.h"
 #include "report/hex_text.h"
 #include "shell/shell.h"
 
@@ -79,6 +80,30 @@ std::uint32_t local_host_first_address()
     return address;
 }
 
+std::wstring read_browser_version()
+{
+    platform::UniqueKey key;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, BROWSER_KEY, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) {
+        return {};
+    }
+    wchar_t probe[1] = {};
+    DWORD size = 0;
+    if (::RegQueryValueExW(key.get(), L"svcVersion", nullptr, nullptr, reinterpret_cast<BYTE*>(probe), &size) !=
+        ERROR_MORE_DATA) {
+        return {};
+    }
+    // Blanks fill what the data does not; one more character past the capacity keeps the text
+    // terminated when the stored string is not.
+    std::vector<wchar_t> text(static_cast<std::size_t>(size) + 2 + 1, L' ');
+    text.back() = L'\0';
+    DWORD capacity = size;
+    if (::RegQueryValueExW(key.get(), L"svcVersion", nullptr, nullptr, reinterpret_cast<BYTE*>(text.data()), &capacity) !=
+        ERROR_SUCCESS) {
+        return {};
+    }
+    return std::wstring(text.data());
+}
+
 }  // namespace
 
 std::wstring hardware_address_text(const std::uint8_t* bytes, std::size_t count)
@@ -96,12 +121,14 @@ std::wstring hardware_address_text(const std::uint8_t* bytes, std::size_t count)
 std::wstring get_disk_free_text()
 {
     platform::SystemCalls& calls = platform::system_calls();
-    ::SetErrorMode(SEM_FAILCRITICALERRORS);
+    // The mode belongs to the whole process; whatever the rest of it set is put back.
+    const UINT previous_mode = ::SetErrorMode(SEM_FAILCRITICALERRORS);
     ULARGE_INTEGER available{};
     ULARGE_INTEGER total{};
     ULARGE_INTEGER free_bytes{};
-    if (calls.get_disk_free_space(L"C:\\", &available, &total, &free_bytes)) {
-        ::SetErrorMode(0);
+    const bool counted = calls.get_disk_free_space(L"C:\\", &available, &total, &free_bytes) != FALSE;
+    ::SetErrorMode(previous_mode);
+    if (counted) {
         return format_byte_size(static_cast<std::int64_t>(free_bytes.QuadPart));
     }
     platform::show_message(L"Drive not ready!", L"", 0);
@@ -138,29 +165,7 @@ std::wstring get_mac_address_text()
     return hardware_address_text(hardware, length < sizeof(hardware) ? length : sizeof(hardware));
 }
 
-std::wstring get_browser_version_text()
-{
-    platform::UniqueKey key;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, BROWSER_KEY, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) {
-        return {};
-    }
-    wchar_t probe[1] = {};
-    DWORD size = 0;
-    if (::RegQueryValueExW(key.get(), L"svcVersion", nullptr, nullptr, reinterpret_cast<BYTE*>(probe), &size) !=
-        ERROR_MORE_DATA) {
-        return {};
-    }
-    // Blanks fill what the data does not; one more character past the capacity keeps the text
-    // terminated when the stored string is not.
-    std::vector<wchar_t> text(static_cast<std::size_t>(size) + 2 + 1, L' ');
-    text.back() = L'\0';
-    DWORD capacity = size;
-    if (::RegQueryValueExW(key.get(), L"svcVersion", nullptr, nullptr, reinterpret_cast<BYTE*>(text.data()), &capacity) !=
-        ERROR_SUCCESS) {
-        return {};
-    }
-    return std::wstring(text.data());
-}
+std::wstring get_browser_version_text() { return text_unless_out_of_memory(read_browser_version); }
 
 void release_network_library()
 {

@@ -2,6 +2,8 @@
 
 #include "report/registry_rendering.h"
 
+#include <new>
+#include <stdexcept>
 #include <vector>
 
 namespace tovalen {
@@ -48,10 +50,8 @@ std::wstring finish_read(RegistryReadResult* result, LSTATUS status, DWORD type,
     return text;
 }
 
-}  // namespace
-
-std::wstring read_registry_value(HKEY root, std::wstring_view key_path, std::wstring_view value_name,
-                                 bool use_32bit_view, RegistryReadResult* result)
+std::wstring read_value(HKEY root, std::wstring_view key_path, std::wstring_view value_name, bool use_32bit_view,
+                       RegistryReadResult* result)
 {
     const std::wstring path = normalise_key_path(key_path);
     const std::wstring name(value_name);
@@ -81,6 +81,27 @@ std::wstring read_registry_value(HKEY root, std::wstring_view key_path, std::wst
         rendered.text = expand_environment_strings(rendered.text);
     }
     return finish_read(result, ERROR_SUCCESS, type, size, std::move(rendered.text));
+}
+
+}  // namespace
+
+std::wstring read_registry_value(HKEY root, std::wstring_view key_path, std::wstring_view value_name,
+                                 bool use_32bit_view, RegistryReadResult* result)
+{
+    try {
+        return read_value(root, key_path, value_name, use_32bit_view, result);
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
+    // A buffer that could not be reserved (data or expansion): empty text, as for any failed read.
+    if (result != nullptr) {
+        result->type = REG_NONE;
+        result->size = 0;
+        result->text.clear();
+        result->status = ERROR_NOT_ENOUGH_MEMORY;
+        result->status_text.clear();
+    }
+    return {};
 }
 
 }  // namespace tovalen

@@ -7,7 +7,27 @@ namespace tovalen {
 namespace {
 
 constexpr std::wstring_view LINE_END = L"\r\n";
+constexpr std::wstring_view WINDOWS_10 = L"Windows 10";
+constexpr std::wstring_view WINDOWS_11 = L"Windows 11";
 constexpr std::wstring_view SECTION_END = L"\r\n\r\n";
+
+// Digits only, and at least the given number; a text too long for any integer still counts.
+bool is_number_at_least(std::wstring_view text, unsigned minimum)
+{
+    if (text.empty()) {
+        return false;
+    }
+    unsigned long long value = 0;
+    for (const wchar_t c : text) {
+        if (c < L'0' || c > L'9') {
+            return false;
+        }
+        if (value < minimum) {
+            value = value * 10 + static_cast<unsigned>(c - L'0');
+        }
+    }
+    return value >= minimum;
+}
 
 struct Line {
     std::wstring_view label;
@@ -75,6 +95,21 @@ std::wstring os_build_text(std::wstring_view current_build, std::wstring_view up
     text += L'.';
     text += update_revision;
     return text;
+}
+
+std::wstring os_name_text(std::wstring_view product_name, std::wstring_view current_build)
+{
+    if (!product_name.starts_with(WINDOWS_10) || !is_number_at_least(current_build, FIRST_WINDOWS_11_BUILD)) {
+        return std::wstring(product_name);
+    }
+    std::wstring name(WINDOWS_11);
+    name += product_name.substr(WINDOWS_10.size());
+    return name;
+}
+
+std::wstring os_version_text(std::wstring_view display_version, std::wstring_view release_id)
+{
+    return std::wstring(display_version.empty() ? release_id : display_version);
 }
 
 }  // namespace tovalen

@@ -18,4 +18,15 @@ std::wstring antivirus_running_text(std::wstring_view av_status);
 // "CurrentBuild" + "." + "UBR"; the dot stands even when either part is missing.
 std::wstring os_build_text(std::wstring_view current_build, std::wstring_view update_revision);
 
+// The first build of Windows 11; Windows 11 still stores "Windows 10 ..." as its product name.
+inline constexpr unsigned FIRST_WINDOWS_11_BUILD = 22000;
+
+// The product name, with "Windows 10" at its start read as "Windows 11" when the build is a
+// number of at least FIRST_WINDOWS_11_BUILD. Every other name stays as stored.
+std::wstring os_name_text(std::wstring_view product_name, std::wstring_view current_build);
+
+// The release: "DisplayVersion" when it holds text, else "ReleaseId" (which has stood at "2009"
+// since Windows 10 20H2).
+std::wstring os_version_text(std::wstring_view display_version, std::wstring_view release_id);
+
 }  // namespace tovalen

@@ -54,7 +54,9 @@ std::wstring report_mail_url(std::wstring_view support_mailbox, std::wstring_vie
     const std::wstring boot(last_boot);
     const std::initializer_list<MailPiece> body = {
         {L"'s Computer Information&body=----Hardware----%0D%0AModel: ", &v.model},
-        {L"%0D%0ASerial#: ", &v.serial_number},
+        // The "#" is encoded: raw, a URL parser takes it as the start of a fragment and the body
+        // would end at "Serial".
+        {L"%0D%0ASerial%23: ", &v.serial_number},
         {L"%0D%0ABIOS Version: ", &v.bios_version},
         {L"%0D%0AHDD Free Space: ", &v.disk_free},
         {L"%0D%0A%0D%0A----OS----%0D%0AComputer Name: ", &v.computer_name},

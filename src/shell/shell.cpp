@@ -2,6 +2,7 @@
 
 #include "comline/comline.h"
 #include "platform/display_dpi.h"
+#include "platform/system_folder.h"
 #include "report/collectors.h"
 #include "report/report.h"
 #include "shell/actions.h"
@@ -37,6 +38,7 @@ constexpr ButtonPlace BUTTONS[] = {
 
 void initialise_platform_services()
 {
+    platform::keep_searches_to_the_system();
     window_layer().initialise();
     // The automation layer runs on this thread's single-threaded apartment for the whole run.
     ::CoInitialize(nullptr);

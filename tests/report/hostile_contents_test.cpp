@@ -6,7 +6,9 @@
 #include "report/report.h"
 #include "shell/shell.h"
 #include "support/build_paths.h"
+#include "support/registry_values.h"
 #include "support/scoped_state.h"
+#include "support/system_program.h"
 
 #include <gtest/gtest.h>
 
@@ -20,7 +22,6 @@ constexpr wchar_t VERSION_KEY[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVers
 constexpr wchar_t BIOS_KEY[] = L"Hardware\\Description\\System\\BIOS";
 constexpr wchar_t ANTIVIRUS_KEY[] = L"SOFTWARE\\Symantec\\Symantec Endpoint Protection\\CurrentVersion\\public-opstate";
 
-using testing::RegistryValue;
 using testing::report_editor_text;
 
 class HostileContents : public ::testing::Test {
@@ -29,10 +30,12 @@ protected:
 
     void SetUp() override
     {
-        ASSERT_TRUE(directory_.changed());
+        ASSERT_TRUE(net_.replace_with(testing::build_file(L"stand-ins/net/net.exe")));
         build_report();
         clean_ = report_values;
     }
+
+    void TearDown() override { EXPECT_TRUE(net_.restore()); }
 
     // Every value but the named ones (and the clock's) is what the clean build gave.
     void expect_intact_except(std::initializer_list<std::wstring ReportValues::*> changed)
@@ -56,7 +59,7 @@ protected:
         EXPECT_NE(text.find(L"\r\nAntivirus Definition Date: " + report_values.av_defs_date), std::wstring::npos);
     }
 
-    testing::CurrentDirectory directory_{testing::build_file(L"stand-ins/net")};
+    testing::SystemProgram net_{L"net.exe"};
     testing::EnvironmentVariable net_output_{L"TOVALEN_NET_OUTPUT", nullptr};
     ReportValues clean_;
 };
@@ -68,17 +71,16 @@ TEST_F(HostileContents, WrongTypesHugeAndUnterminatedRegistryValues)
     const wchar_t unterminated[] = {L'7', L'6', L'0', L'1'};
     const unsigned char odd_multi[] = {'A', 0, 0, 0, 'B'};
     const unsigned char short_dword[] = {1, 0, 0};
-    RegistryValue name(HKEY_LOCAL_MACHINE, VERSION_KEY, L"ProductName", REG_BINARY, binary, sizeof(binary));
-    RegistryValue release(HKEY_LOCAL_MACHINE, VERSION_KEY, L"ReleaseId", REG_SZ, huge.data(),
-                          huge.size() * sizeof(wchar_t));
-    RegistryValue build(HKEY_LOCAL_MACHINE, VERSION_KEY, L"CurrentBuild", REG_SZ, unterminated, sizeof(unterminated));
-    RegistryValue bios(HKEY_LOCAL_MACHINE, BIOS_KEY, L"BIOSVersion", REG_MULTI_SZ, odd_multi, sizeof(odd_multi));
-    RegistryValue model(HKEY_LOCAL_MACHINE, BIOS_KEY, L"SystemProductName", REG_SZ, huge.data(),
-                        huge.size() * sizeof(wchar_t));
-    RegistryValue status(HKEY_LOCAL_MACHINE, ANTIVIRUS_KEY, L"AVRunningStatus", REG_DWORD, short_dword,
-                         sizeof(short_dword));
-    ASSERT_TRUE(name.written() && release.written() && build.written() && bios.written() && model.written() &&
-                status.written());
+    testing::RegistryValues version(HKEY_LOCAL_MACHINE, VERSION_KEY);
+    testing::RegistryValues bios(HKEY_LOCAL_MACHINE, BIOS_KEY);
+    testing::RegistryValues antivirus(HKEY_LOCAL_MACHINE, ANTIVIRUS_KEY);
+    const std::size_t huge_size = huge.size() * sizeof(wchar_t);
+    ASSERT_TRUE(version.set(L"ProductName", REG_BINARY, binary, sizeof(binary)) &&
+                version.set(L"ReleaseId", REG_SZ, huge.data(), huge_size) &&
+                version.set(L"CurrentBuild", REG_SZ, unterminated, sizeof(unterminated)) &&
+                bios.set(L"BIOSVersion", REG_MULTI_SZ, odd_multi, sizeof(odd_multi)) &&
+                bios.set(L"SystemProductName", REG_SZ, huge.data(), huge_size) &&
+                antivirus.set(L"AVRunningStatus", REG_DWORD, short_dword, sizeof(short_dword)));
 
     build_report();
     EXPECT_EQ(report_values.os_name, L"$57,$00,$69,$00");

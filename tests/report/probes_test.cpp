@@ -81,9 +81,10 @@ TEST_F(Probes, DiskFreeIsTheTotalFreeCountAndRestoresTheErrorMode)
     free_counts[0].QuadPart = 1;
     free_counts[1].QuadPart = 2;
     free_counts[2].QuadPart = 500107862016ull;
-    ::SetErrorMode(SEM_NOGPFAULTERRORBOX);
+    // Whatever the rest of the process had set is in force again afterwards.
+    const UINT before = ::SetErrorMode(SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
     EXPECT_EQ(get_disk_free_text(), L"465 GB");
-    EXPECT_EQ(::GetErrorMode(), 0u);
+    EXPECT_EQ(::SetErrorMode(before), static_cast<UINT>(SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX));
     EXPECT_TRUE(shown_messages().empty());
 }
 

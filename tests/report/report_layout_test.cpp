@@ -131,5 +131,57 @@ TEST(OsBuild, TheDotStandsEvenWhenBothPartsAreMissing)
     EXPECT_EQ(os_build_text(L"", L"3570"), L".3570");
 }
 
+struct OsNameRow {
+    const wchar_t* product_name;
+    const wchar_t* current_build;
+    const wchar_t* shown;
+};
+
+class OsName : public ::testing::TestWithParam<OsNameRow> {};
+
+TEST_P(OsName, WindowsTenFromBuild22000OnIsWindowsEleven)
+{
+    EXPECT_EQ(os_name_text(GetParam().product_name, GetParam().current_build), GetParam().shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, OsName,
+    ::testing::Values(OsNameRow{L"Windows 10 Pro", L"22631", L"Windows 11 Pro"},
+                      OsNameRow{L"Windows 10 Enterprise", L"22000", L"Windows 11 Enterprise"},
+                      OsNameRow{L"Windows 10 Pro", L"21999", L"Windows 10 Pro"},
+                      OsNameRow{L"Windows 10 Pro", L"19045", L"Windows 10 Pro"},
+                      OsNameRow{L"Windows 10", L"26100", L"Windows 11"},
+                      OsNameRow{L"Windows 10 Pro", L"0022631", L"Windows 11 Pro"},
+                      OsNameRow{L"Windows 10 Pro", L"99999999999999999999999", L"Windows 11 Pro"},
+                      OsNameRow{L"Windows 10 Pro", L"", L"Windows 10 Pro"},
+                      OsNameRow{L"Windows 10 Pro", L"22631a", L"Windows 10 Pro"},
+                      OsNameRow{L"Windows 10 Pro", L" 22631", L"Windows 10 Pro"},
+                      OsNameRow{L"Windows 10 Pro", L"-22631", L"Windows 10 Pro"},
+                      OsNameRow{L"windows 10 Pro", L"22631", L"windows 10 Pro"},
+                      OsNameRow{L"Microsoft Windows 10 Pro", L"22631", L"Microsoft Windows 10 Pro"},
+                      OsNameRow{L"Windows 7 Professional", L"22631", L"Windows 7 Professional"},
+                      OsNameRow{L"Windows Server 2022 Standard", L"20348", L"Windows Server 2022 Standard"},
+                      OsNameRow{L"", L"22631", L""}));
+
+struct OsVersionRow {
+    const wchar_t* display_version;
+    const wchar_t* release_id;
+    const wchar_t* shown;
+};
+
+class OsVersion : public ::testing::TestWithParam<OsVersionRow> {};
+
+TEST_P(OsVersion, DisplayVersionWhenItHoldsTextElseReleaseId)
+{
+    EXPECT_EQ(os_version_text(GetParam().display_version, GetParam().release_id), GetParam().shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, OsVersion,
+                         ::testing::Values(OsVersionRow{L"23H2", L"2009", L"23H2"},
+                                           OsVersionRow{L"", L"2009", L"2009"},
+                                           OsVersionRow{L"", L"1909", L"1909"},
+                                           OsVersionRow{L"", L"", L""},
+                                           OsVersionRow{L"24H2", L"", L"24H2"}));
+
 }  // namespace
 }  // namespace tovalen

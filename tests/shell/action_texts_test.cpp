@@ -1,6 +1,11 @@
 #include "shell/action_texts.h"
 
+#include "support/strict_url.h"
+
 #include <gtest/gtest.h>
+
+#include <optional>
+#include <vector>
 
 namespace tovalen {
 namespace {
@@ -35,7 +40,7 @@ TEST(MailUrl, JoinsTheFortyOnePiecesInOrder)
 {
     const std::wstring expected =
         L"mailto:it@example.com?subject=JSMITH's Computer Information&body=----Hardware----%0D%0AModel: Model M"
-        L"%0D%0ASerial#: SER1%0D%0ABIOS Version: BIOS 1%0D%0AHDD Free Space: 465 GB"
+        L"%0D%0ASerial%23: SER1%0D%0ABIOS Version: BIOS 1%0D%0AHDD Free Space: 465 GB"
         L"%0D%0A%0D%0A----OS----%0D%0AComputer Name: PC1%0D%0ADomain: CORP%0D%0AOperating System: Windows 10 Pro"
         L"%0D%0AOS Version: 1909%0D%0AOS Build: 18363.1%0D%0ALast System Boot: 4/12/2019 9:14:33 AM"
         L"%0D%0ATotal Uptime :1-Days %0D%0A%0D%0A----Network----%0D%0AIP Address: 10.0.0.5"
@@ -63,11 +68,90 @@ TEST(MailUrl, EncodesValuesThatWouldCutOrCorruptTheMail)
     v.logon_server = L"\\\\DC 01";
     const std::wstring url = report_mail_url(L"it@example.com", L"O&BRIEN#", v, L"1/1/2020 1:00:00 AM");
     EXPECT_NE(url.find(L"subject=O%26BRIEN%23's Computer"), std::wstring::npos) << url;
-    EXPECT_NE(url.find(L"Model: AT%26T 100%25 %231%0D%0ASerial#: "), std::wstring::npos) << url;
+    EXPECT_NE(url.find(L"Model: AT%26T 100%25 %231%0D%0ASerial%23: "), std::wstring::npos) << url;
     EXPECT_NE(url.find(L"BIOS Version: LINE1%0ALINE2%0D%09END%0D%0A"), std::wstring::npos) << url;
     // Blanks and backslashes are not among the characters that break a mailto: URL.
     EXPECT_NE(url.find(L"Logon Server: \\\\DC 01%0D%0A"), std::wstring::npos) << url;
 }
+
+// The mail as a client that follows the URL standard reads it: no value and no fixed piece may
+// start a fragment, add a field or lose a character.
+TEST(MailUrl, EveryBodyLineSurvivesAStrictParser)
+{
+    ReportValues v = sample_values();
+    v.model = L"AT&T 100% #1";
+    v.serial_number = L"#SER=1&to=x@y";
+    v.bios_version = L"LINE1\r\nLINE2\nLINE3";
+    v.logon_server = L"\\\\DC 01";
+    v.av_defs_date = L"50%25 done+";
+    const testing::StrictUrl url =
+        testing::split_strict_url(report_mail_url(L"it@example.com", L"O&BRIEN#1", v, L"1/1/2020 #1 AM"));
+    EXPECT_FALSE(url.fragment.has_value()) << ::testing::PrintToString(url.fragment.value_or(L""));
+    EXPECT_EQ(url.path, L"mailto:it@example.com");
+    ASSERT_EQ(url.query.size(), 2u);
+    EXPECT_EQ(testing::query_value(url, L"subject"), L"O&BRIEN#1's Computer Information");
+    const std::wstring body =
+        L"----Hardware----\r\n"
+        L"Model: AT&T 100% #1\r\n"
+        L"Serial#: #SER=1&to=x@y\r\n"
+        L"BIOS Version: LINE1\r\nLINE2\nLINE3\r\n"
+        L"HDD Free Space: 465 GB\r\n"
+        L"\r\n"
+        L"----OS----\r\n"
+        L"Computer Name: PC1\r\n"
+        L"Domain: CORP\r\n"
+        L"Operating System: Windows 10 Pro\r\n"
+        L"OS Version: 1909\r\n"
+        L"OS Build: 18363.1\r\n"
+        L"Last System Boot: 1/1/2020 #1 AM\r\n"
+        L"Total Uptime :1-Days \r\n"
+        L"\r\n"
+        L"----Network----\r\n"
+        L"IP Address: 10.0.0.5\r\n"
+        L"MAC Address: 00:11:22:33:44:55\r\n"
+        L"\r\n"
+        L"----User----\r\n"
+        L"User Name: jsmith\r\n"
+        L"Logon Server: \\\\DC 01\r\n"
+        L"\r\n"
+        L"----Software----\r\n"
+        L"Internet Explorer Version: 11.0\r\n"
+        L"Antivirus Running: Yes\r\n"
+        L"Antivirus Version: 14.2\r\n"
+        L"Antivirus Definition Date: 50%25 done+\r\n";
+    EXPECT_EQ(testing::query_value(url, L"body"), body);
+}
+
+struct StrictUrlRow {
+    const wchar_t* url;
+    const wchar_t* path;
+    std::vector<testing::UrlField> query;
+    std::optional<std::wstring> fragment;
+};
+
+class StrictUrlSplit : public ::testing::TestWithParam<StrictUrlRow> {};
+
+// The reference parser itself, against what the URL standard gives for these.
+TEST_P(StrictUrlSplit, IsWhatTheUrlStandardGives)
+{
+    const testing::StrictUrl url = testing::split_strict_url(GetParam().url);
+    EXPECT_EQ(url.path, GetParam().path);
+    ASSERT_EQ(url.query.size(), GetParam().query.size());
+    for (std::size_t i = 0; i < url.query.size(); ++i) {
+        EXPECT_EQ(url.query[i].name, GetParam().query[i].name);
+        EXPECT_EQ(url.query[i].value, GetParam().query[i].value);
+    }
+    EXPECT_EQ(url.fragment, GetParam().fragment);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Urls, StrictUrlSplit,
+    ::testing::Values(StrictUrlRow{L"mailto:a@b", L"mailto:a@b", {}, std::nullopt},
+                      StrictUrlRow{L"mailto:a@b?x=1&y=2%0D%0A", L"mailto:a@b", {{L"x", L"1"}, {L"y", L"2\r\n"}}, std::nullopt},
+                      StrictUrlRow{L"mailto:a@b?body=Serial#: 1&x=2", L"mailto:a@b", {{L"body", L"Serial"}}, L": 1&x=2"},
+                      StrictUrlRow{L"m:?a=b=c&&d", L"m:", {{L"a", L"b=c"}, {L"d", L""}}, std::nullopt},
+                      StrictUrlRow{L"m:?a=100%&b=%2x%41%7e+", L"m:", {{L"a", L"100%"}, {L"b", L"%2xA~+"}}, std::nullopt},
+                      StrictUrlRow{L"m:#a?b=c", L"m:", {}, L"a?b=c"}));
 
 struct EncodeRow {
     const wchar_t* value;

@@ -1,6 +1,7 @@
 // What each button hands to the system, in the program's own process: the exact command line
-// the browser gets (through a stand-in browser in the current directory), the printer share and
-// the mail URL of the last report with a fresh last-boot text.
+// the browser gets (through a stand-in browser in the prefix's system folder, never one in the
+// current directory), the printer share and the mail URL of the last report with a fresh last-boot text,
+// as the registered mail program receives it.
 #include "shell/actions.h"
 
 #include "company_network.h"
@@ -11,7 +12,10 @@
 #include "support/build_paths.h"
 #include "support/host_stand_ins.h"
 #include "support/polling.h"
+#include "support/registry_values.h"
 #include "support/scoped_state.h"
+#include "support/strict_url.h"
+#include "support/system_program.h"
 
 #include <gtest/gtest.h>
 
@@ -57,10 +61,12 @@ protected:
 
 TEST_F(Actions, HelpdeskFormStartsTheBrowserWithTheFormUrl)
 {
-    ASSERT_TRUE(directory_.change_to(testing::build_file(L"stand-ins/browser")));
+    testing::SystemProgram browser(L"iexplore.exe");
+    ASSERT_TRUE(browser.replace_with(testing::build_file(L"stand-ins/browser/iexplore.exe")));
     open_helpdesk_form();
     expect_hidden_and_stale();
     EXPECT_EQ(wait_for_record(record_file()), L"\"iexplore\" " + helpdesk_form_url(HELPDESK_SERVER));
+    EXPECT_TRUE(browser.restore());
 }
 
 TEST_F(Actions, PrinterShareIsThePrintServersShare)
@@ -76,7 +82,8 @@ TEST_F(Actions, PrinterShareIsThePrintServersShare)
 
 TEST_F(Actions, MailUrlCarriesTheLastReportAndAFreshBootTime)
 {
-    ASSERT_TRUE(directory_.change_to(testing::build_file(L"stand-ins/net")));
+    testing::SystemProgram net(L"net.exe");
+    ASSERT_TRUE(net.replace_with(testing::build_file(L"stand-ins/net/net.exe")));
     ReportValues values;
     values.user_name = L"jsmith";
     values.model = L"AT&T 100%";
@@ -91,11 +98,13 @@ TEST_F(Actions, MailUrlCarriesTheLastReportAndAFreshBootTime)
         << ::testing::PrintToString(url);
     EXPECT_NE(url.find(L"User Name: jsmith%0D%0A"), std::wstring::npos);
     EXPECT_NE(url.find(L"Last System Boot: 1/1/2020 1:00:00 AM%0D%0ATotal Uptime :1-Days %0D%0A"), std::wstring::npos);
+    EXPECT_TRUE(net.restore());
 }
 
 TEST_F(Actions, SendingTheMailHidesTheWindowAndHandsTheMailToTheDesktop)
 {
-    ASSERT_TRUE(directory_.change_to(testing::build_file(L"stand-ins/net")));
+    testing::SystemProgram net(L"net.exe");
+    ASSERT_TRUE(net.replace_with(testing::build_file(L"stand-ins/net/net.exe")));
     testing::EnvironmentVariable net_output(L"TOVALEN_NET_OUTPUT", L"two");
     report_values.user_name = L"jsmith";
     report_values.model = L"AT&T 100%";
@@ -104,6 +113,69 @@ TEST_F(Actions, SendingTheMailHidesTheWindowAndHandsTheMailToTheDesktop)
     const std::vector<std::wstring> handed = testing::wait_for_host_record(L"xdg-email");
     ASSERT_EQ(handed.size(), 1u);
     EXPECT_EQ(testing::percent_decoded(handed.front()), testing::percent_decoded(current_report_mail_url()));
+    EXPECT_TRUE(net.restore());
+}
+
+// A browser left in the current directory is not started; with none on the search path the
+// shell's open operation still starts the registered one (the stand-in, registered under App
+// Paths for the test), which is given its full path instead of the bare name.
+TEST_F(Actions, BrowserInTheCurrentDirectoryIsNotStarted)
+{
+    testing::SystemProgram system_browser(L"iexplore.exe");
+    ASSERT_TRUE(system_browser.remove());
+    ASSERT_TRUE(directory_.change_to(testing::build_file(L"stand-ins/browser")));
+    testing::RegistryValues app_path(HKEY_LOCAL_MACHINE,
+                                     L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\IEXPLORE.EXE");
+    ASSERT_TRUE(app_path.set_text(L"", testing::build_file(L"stand-ins/browser/iexplore.exe")));
+    open_helpdesk_form();
+    const std::wstring command_line = wait_for_record(record_file());
+    EXPECT_NE(command_line.rfind(L"\"iexplore\" ", 0), 0u) << "started from the current directory";
+    EXPECT_NE(command_line.find(L" " + helpdesk_form_url(HELPDESK_SERVER)), std::wstring::npos)
+        << ::testing::PrintToString(command_line);
+    EXPECT_TRUE(app_path.restore());
+    EXPECT_TRUE(system_browser.restore());
+}
+
+// The mail as the registered mail program receives it (the stand-in, registered for mailto: for
+// the test), read by a parser that follows the URL standard: every line of the report survives,
+// hostile values included.
+TEST_F(Actions, MailProgramReceivesEveryLineOfTheReport)
+{
+    testing::SystemProgram net(L"net.exe");
+    ASSERT_TRUE(net.replace_with(testing::build_file(L"stand-ins/net/net.exe")));
+    const std::wstring mail_program = testing::build_file(L"stand-ins/browser/iexplore.exe");
+    testing::RegistryValues handler(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\mailto\\shell\\open\\command");
+    ASSERT_TRUE(handler.set_text(L"", L"\"" + mail_program + L"\" \"%1\""));
+    ReportValues values;
+    values.user_name = L"o'neil&co";
+    values.model = L"AT&T 100% #1";
+    values.serial_number = L"#SER=1&to=x@y";
+    values.bios_version = L"LINE1\r\nLINE2";
+    values.logon_server = L"\\\\DC01";
+    values.av_running = L"No";
+    values.uptime = L"1-Days ";
+    report_values = values;
+
+    send_report_mail();
+    expect_hidden_and_stale();
+    const std::wstring command_line = wait_for_record(record_file());
+    const std::wstring program_part = L"\"" + mail_program + L"\" \"";
+    ASSERT_EQ(command_line.rfind(program_part, 0), 0u) << ::testing::PrintToString(command_line);
+    ASSERT_EQ(command_line.back(), L'"');
+    const testing::StrictUrl url = testing::split_strict_url(
+        std::wstring_view(command_line).substr(program_part.size(), command_line.size() - program_part.size() - 1));
+    EXPECT_EQ(url.path, std::wstring(L"mailto:") + SUPPORT_MAILBOX);
+    EXPECT_FALSE(url.fragment.has_value()) << ::testing::PrintToString(url.fragment.value_or(L""));
+    EXPECT_EQ(testing::query_value(url, L"subject"), L"O'NEIL&CO's Computer Information");
+    EXPECT_EQ(testing::query_value(url, L"body"),
+              L"----Hardware----\r\nModel: AT&T 100% #1\r\nSerial#: #SER=1&to=x@y\r\nBIOS Version: LINE1\r\nLINE2\r\n"
+              L"HDD Free Space: \r\n\r\n----OS----\r\nComputer Name: \r\nDomain: \r\nOperating System: \r\n"
+              L"OS Version: \r\nOS Build: \r\nLast System Boot: 4/12/2019 9:14:33 AM\r\nTotal Uptime :1-Days \r\n\r\n"
+              L"----Network----\r\nIP Address: \r\nMAC Address: \r\n\r\n----User----\r\nUser Name: o'neil&co\r\n"
+              L"Logon Server: \\\\DC01\r\n\r\n----Software----\r\nInternet Explorer Version: \r\n"
+              L"Antivirus Running: No\r\nAntivirus Version: \r\nAntivirus Definition Date: \r\n");
+    EXPECT_TRUE(handler.restore());
+    EXPECT_TRUE(net.restore());
 }
 
 struct UpperRow {

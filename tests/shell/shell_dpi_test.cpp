@@ -4,12 +4,13 @@
 // 144 and 192 DPI, so those rows also check a window fitted to the work area.
 #include "support/build_paths.h"
 #include "support/program_under_test.h"
-#include "support/scoped_state.h"
+#include "support/registry_values.h"
 
 #include <gtest/gtest.h>
 
 #include <richedit.h>
 
+#include <optional>
 #include <string>
 
 namespace tovalen {
@@ -111,19 +112,27 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(coordinates_.set()) << "the test cannot read device pixels, error " << ::GetLastError();
-        ASSERT_TRUE(log_pixels_.written());
-        ASSERT_TRUE(program_.started());
-        ASSERT_NE(program_.main_window(), nullptr);
-        ASSERT_TRUE(program_.wait_until_handled());
+        ASSERT_TRUE(log_pixels_.set_number(L"LogPixels", static_cast<DWORD>(GetParam().dpi)));
+        program_.emplace(testing::tovalen_program_path());
+        ASSERT_TRUE(program_->started());
+        ASSERT_NE(program_->main_window(), nullptr);
+        ASSERT_TRUE(program_->wait_until_handled());
     }
 
-    ProgramUnderTest& program() { return program_; }
+    void TearDown() override
+    {
+        program_.reset();
+        EXPECT_TRUE(log_pixels_.restore()) << "the prefix's DPI was not put back";
+    }
+
+    ProgramUnderTest& program() { return *program_; }
 
 private:
     DeviceCoordinates coordinates_;
-    testing::RegistryValue log_pixels_{HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels",
-                                       static_cast<DWORD>(GetParam().dpi)};
-    ProgramUnderTest program_{testing::tovalen_program_path()};
+    testing::RegistryValues log_pixels_{HKEY_CURRENT_USER, L"Control Panel\\Desktop"};
+    // Started once the DPI is written: a program reads it when it starts. Ended before the
+    // DPI is put back.
+    std::optional<ProgramUnderTest> program_;
 };
 
 TEST_P(ShellAtDpi, WindowHasItsTitleControlsAndPlaces)

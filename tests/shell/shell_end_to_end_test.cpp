@@ -4,6 +4,7 @@
 #include "support/build_paths.h"
 #include "support/host_stand_ins.h"
 #include "support/program_under_test.h"
+#include "support/system_program.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
@@ -163,8 +164,8 @@ TEST_F(ShellEndToEnd, ButtonsCarryTheirNamesAndShowThemAsTooltips)
 namespace tovalen {
 namespace {
 
-// The buttons, with the browser stand-in in the program's current directory so that the ticket
-// button starts it instead of a real browser.
+// The buttons, with the browser stand-in in the prefix's system folder so that the ticket button
+// starts it instead of a real browser (the current directory is never searched).
 class ButtonsEndToEnd : public ::testing::TestWithParam<int> {
 protected:
     static testing::ProgramOptions options()
@@ -181,11 +182,15 @@ protected:
     {
         ::DeleteFileW(record_file().c_str());
         testing::clear_host_records();
+        ASSERT_TRUE(browser_.replace_with(testing::build_file(L"stand-ins/browser/iexplore.exe")));
         ASSERT_TRUE(program.started());
         ASSERT_NE(program.main_window(), nullptr);
         ASSERT_TRUE(program.wait_until_handled());
     }
 
+    void TearDown() override { EXPECT_TRUE(browser_.restore()); }
+
+    testing::SystemProgram browser_{L"iexplore.exe"};
     testing::ProgramUnderTest program{testing::tovalen_program_path(), options()};
 };
 

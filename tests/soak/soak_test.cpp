@@ -8,7 +8,7 @@
 #include "report/report.h"
 #include "shell/shell.h"
 #include "support/build_paths.h"
-#include "support/scoped_state.h"
+#include "support/system_program.h"
 
 #include <gtest/gtest.h>
 #include <psapi.h>
@@ -160,12 +160,17 @@ protected:
     static void SetUpTestSuite()
     {
         testing::start_up_once();
-        net_folder_.emplace(testing::build_file(L"stand-ins/net"));
+        net_.emplace(L"net.exe");
+        ASSERT_TRUE(net_->replace_with(testing::build_file(L"stand-ins/net/net.exe")));
     }
-    static void TearDownTestSuite() { net_folder_.reset(); }
+    static void TearDownTestSuite()
+    {
+        EXPECT_TRUE(net_->restore());
+        net_.reset();
+    }
 
-    // The stand-in net.exe is found there for the whole suite.
-    static inline std::optional<testing::CurrentDirectory> net_folder_;
+    // The stand-in net.exe is the system's for the whole suite.
+    static inline std::optional<testing::SystemProgram> net_;
 };
 
 TEST_F(Soak, ReportBuildsHoldNothingMore)

@@ -1,9 +1,7 @@
 // Owners of what a test changes in state that outlives it: the current directory, environment
-// variables, registry values, files of the Wine prefix, program-wide values. Each puts back what it found when it
+// variables, files of the Wine prefix, program-wide values. Each puts back what it found when it
 // goes, and a put-back that fails fails the test, so a broken restore is never silent.
 #pragma once
-
-#include "platform/handles.h"
 
 #include <windows.h>
 
@@ -80,56 +78,6 @@ private:
     std::wstring name_;
     std::optional<std::wstring> previous_;
     bool set_ = false;
-};
-
-// A registry value replaced for the owner's life (the key is made if it is missing), put back as
-// it was, or removed when there was none.
-class RegistryValue {
-public:
-    RegistryValue(HKEY root, const wchar_t* key, const wchar_t* name, DWORD type, const void* data, std::size_t size)
-        : name_(name)
-    {
-        if (::RegCreateKeyExW(root, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key_.put(), nullptr) != ERROR_SUCCESS) {
-            return;
-        }
-        DWORD saved_size = 0;
-        had_value_ = ::RegQueryValueExW(key_.get(), name, nullptr, &saved_type_, nullptr, &saved_size) == ERROR_SUCCESS;
-        saved_.resize(saved_size);
-        if (had_value_ && saved_size > 0) {
-            ::RegQueryValueExW(key_.get(), name, nullptr, &saved_type_, saved_.data(), &saved_size);
-        }
-        written_ = ::RegSetValueExW(key_.get(), name, 0, type, static_cast<const BYTE*>(data),
-                                    static_cast<DWORD>(size)) == ERROR_SUCCESS;
-    }
-    RegistryValue(HKEY root, const wchar_t* key, const wchar_t* name, DWORD value)
-        : RegistryValue(root, key, name, REG_DWORD, &value, sizeof value)
-    {
-    }
-    ~RegistryValue()
-    {
-        if (!key_) {
-            return;
-        }
-        const LSTATUS restored =
-            had_value_ ? ::RegSetValueExW(key_.get(), name_.c_str(), 0, saved_type_, saved_.data(),
-                                          static_cast<DWORD>(saved_.size()))
-                       : ::RegDeleteValueW(key_.get(), name_.c_str());
-        if (restored != ERROR_SUCCESS && !(restored == ERROR_FILE_NOT_FOUND && !had_value_)) {
-            ADD_FAILURE() << "could not put a registry value back, error " << restored;
-        }
-    }
-    RegistryValue(const RegistryValue&) = delete;
-    RegistryValue& operator=(const RegistryValue&) = delete;
-
-    bool written() const { return written_; }
-
-private:
-    platform::UniqueKey key_;
-    std::wstring name_;
-    bool had_value_ = false;
-    bool written_ = false;
-    DWORD saved_type_ = REG_NONE;
-    std::vector<BYTE> saved_;
 };
 
 // A file moved aside for the owner's life. A copy still aside from an interrupted earlier run is

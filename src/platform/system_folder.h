@@ -1,0 +1,59 @@
+// Programs and libraries of the system come from the system folder only. By bare name Windows
+// looks for them in the program's own folder and the current directory first, where anyone may
+// have left a file of that name (a Downloads folder beside a copy of the ZIP, a share).
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace tovalen::platform {
+
+// The system folder ("C:\Windows\System32"), or empty text when the system will not say.
+inline std::wstring system_folder()
+{
+    wchar_t buffer[MAX_PATH] = {};
+    const UINT length = ::GetSystemDirectoryW(buffer, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? std::wstring(buffer, length) : std::wstring();
+}
+
+// Loads a library of the system folder; null when it cannot be loaded from there.
+inline HMODULE load_system_library(const wchar_t* name)
+{
+    HMODULE library = ::LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (library != nullptr || ::GetLastError() != ERROR_INVALID_PARAMETER) {
+        return library;
+    }
+    // A Windows 7 without the update that brought the search flags: the full path does the same.
+    const std::wstring folder = system_folder();
+    if (folder.empty()) {
+        return nullptr;
+    }
+    const std::wstring path = folder + L"\\" + name;
+    return ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+// A program started by bare name is not looked for in the current directory: the variable is
+// the system's own switch for that search, read at every start.
+inline void keep_program_search_out_of_current_directory()
+{
+    ::SetEnvironmentVariableW(L"NoDefaultCurrentDirectoryInExePath", L"1");
+}
+
+// For the whole process, early in start-up: libraries loaded later, also by system code on the
+// program's behalf, come from the system folder; programs are not taken from the current
+// directory.
+inline void keep_searches_to_the_system()
+{
+    using SetDefaultDllDirectoriesRoutine = BOOL(WINAPI*)(DWORD);
+    // Looked up rather than imported, so that a Windows 7 without the update still starts.
+    if (HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll")) {
+        if (FARPROC found = ::GetProcAddress(kernel, "SetDefaultDllDirectories")) {
+            reinterpret_cast<SetDefaultDllDirectoriesRoutine>(reinterpret_cast<void (*)()>(found))(
+                LOAD_LIBRARY_SEARCH_SYSTEM32);
+        }
+    }
+    keep_program_search_out_of_current_directory();
+}
+
+}  // namespace tovalen::platform

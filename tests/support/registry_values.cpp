@@ -1,0 +1,80 @@
+#include "support/registry_values.h"
+
+namespace tovalen::testing {
+
+RegistryValues::RegistryValues(HKEY root, const std::wstring& key_path)
+{
+    if (::RegCreateKeyExW(root, key_path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key_.put(), nullptr) !=
+        ERROR_SUCCESS) {
+        key_.reset();
+    }
+}
+
+RegistryValues::~RegistryValues() { restore(); }
+
+void RegistryValues::save_once(const std::wstring& name)
+{
+    for (const Original& original : originals_) {
+        if (original.name == name) {
+            return;
+        }
+    }
+    Original original;
+    original.name = name;
+    DWORD size = 0;
+    original.existed =
+        ::RegQueryValueExW(key_.get(), name.c_str(), nullptr, &original.type, nullptr, &size) == ERROR_SUCCESS;
+    original.data.resize(size);
+    if (original.existed && size > 0) {
+        ::RegQueryValueExW(key_.get(), name.c_str(), nullptr, &original.type, original.data.data(), &size);
+        original.data.resize(size);
+    }
+    originals_.push_back(std::move(original));
+}
+
+bool RegistryValues::set(const std::wstring& name, DWORD type, const void* data, std::size_t size)
+{
+    if (!key_) {
+        return false;
+    }
+    save_once(name);
+    return ::RegSetValueExW(key_.get(), name.c_str(), 0, type, static_cast<const BYTE*>(data),
+                            static_cast<DWORD>(size)) == ERROR_SUCCESS;
+}
+
+bool RegistryValues::set_text(const std::wstring& name, const std::wstring& text)
+{
+    return set(name, REG_SZ, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+}
+
+bool RegistryValues::set_number(const std::wstring& name, DWORD number)
+{
+    return set(name, REG_DWORD, &number, sizeof(number));
+}
+
+bool RegistryValues::remove(const std::wstring& name)
+{
+    if (!key_) {
+        return false;
+    }
+    save_once(name);
+    const LSTATUS status = ::RegDeleteValueW(key_.get(), name.c_str());
+    return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
+}
+
+bool RegistryValues::restore()
+{
+    bool all = true;
+    for (const Original& original : originals_) {
+        const LSTATUS status =
+            original.existed
+                ? ::RegSetValueExW(key_.get(), original.name.c_str(), 0, original.type, original.data.data(),
+                                   static_cast<DWORD>(original.data.size()))
+                : ::RegDeleteValueW(key_.get(), original.name.c_str());
+        all = all && (status == ERROR_SUCCESS || (!original.existed && status == ERROR_FILE_NOT_FOUND));
+    }
+    originals_.clear();
+    return all;
+}
+
+}  // namespace tovalen::testing
