@@ -23,19 +23,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                               &values.os_name,     &values.os_version,    &values.os_build,     &values.model,
                               &values.bios_version, &values.serial_number, &values.av_status,   &values.av_build,
                               &values.av_defs_date, &values.av_running,   &values.uptime,       &values.memory_size};
-    std::size_t total = 0;
     for (std::wstring* field : fields) {
         *field = input.take_wide_text();
-        total += field->size();
     }
     const std::wstring boot = input.take_wide_text();
+    // The report holds its labels and every shown value once, unchanged. The raw antivirus
+    // status (shown only through av_running) and the memory size are not in it.
+    const std::wstring* shown[] = {&values.disk_free,  &values.computer_name, &values.domain,     &values.user_name,
+                                   &values.logon_server, &values.ip_address, &values.mac_address, &values.ie_version,
+                                   &values.os_name,     &values.os_version,  &values.os_build,    &values.model,
+                                   &values.bios_version, &values.serial_number, &values.av_build, &values.av_defs_date,
+                                   &values.av_running,  &values.uptime,      &boot};
+    std::size_t total = layout_report(ReportValues{}, {}).size();
+    for (const std::wstring* value : shown) {
+        total += value->size();
+    }
     const std::wstring report = layout_report(values, boot);
-    fuzz::require(report.size() >= total);
+    fuzz::require(report.size() == total);
     fuzz::require(report.rfind(L"----Hardware----\r\n", 0) == 0);
     const std::wstring last_line = L"Antivirus Definition Date: " + values.av_defs_date;
     fuzz::require(report.size() >= last_line.size() &&
                   report.compare(report.size() - last_line.size(), last_line.size(), last_line) == 0);
-    (void)antivirus_running_text(values.av_status);
-    (void)os_build_text(values.os_build, values.os_version);
+    fuzz::require(antivirus_running_text(values.av_status) == (values.av_status == L"1" ? L"Yes" : L"No"));
+    fuzz::require(os_build_text(values.os_build, values.os_version).size() ==
+                  values.os_build.size() + 1 + values.os_version.size());
     return 0;
 }

@@ -12,7 +12,7 @@ fuzz_log=$(mktemp "${TMPDIR:-/tmp}/tovalen-fuzz.XXXXXX")
 fuzz_pid=$!
 
 source "$root/scripts/wine-session.sh"
-wine_session_start "$build"
+wine_session_start "$build" own-display
 
 status=0
 ctest --test-dir "$build" --output-on-failure --timeout 900 -j3 "$@" || status=$?

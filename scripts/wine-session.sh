@@ -1,6 +1,8 @@
 # Sourced by the scripts: a display for Wine (Xvfb when there is none) and one persistent
 # wineserver for the build's private prefix, both ended when the calling script exits.
-#   wine_session_start <build-dir>
+#   wine_session_start <build-dir> [own-display]
+# With "own-display" it always starts Xvfb, even on a desktop: the tests open windows, press
+# buttons and show message boxes, and none of that may reach the developer's own screen.
 
 wine_session_cleanup() {
   if [[ -n "${TOVALEN_WINEPREFIX:-}" ]]; then
@@ -31,9 +33,9 @@ start_xvfb() {
 }
 
 wine_session_start() {
-  local build_dir=$1
+  local build_dir=$1 display_mode=${2:-}
   trap wine_session_cleanup EXIT
-  if [[ -z "${DISPLAY:-}" ]] || ! xdpyinfo >/dev/null 2>&1; then
+  if [[ $display_mode == own-display || -z "${DISPLAY:-}" ]] || ! xdpyinfo >/dev/null 2>&1; then
     start_xvfb
     TOVALEN_OWN_DISPLAY=1
   fi

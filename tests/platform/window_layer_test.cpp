@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <shellapi.h>
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -156,18 +157,24 @@ TEST_F(WindowLayerTest, ControlNotificationsCarryTheControlNumberAndCode)
 TEST_F(WindowLayerTest, EventFromAMessageSentByAnotherThreadIsNotHeldBack)
 {
     // The tray may send its notification rather than post it; nothing else arrives after it.
+    // Only the watchdog's message, after a minute, would free a wait that held the event back,
+    // so the event must come before the watchdog fires, however slow the machine.
+    platform::UniqueKernelHandle event_arrived(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    std::atomic<bool> watchdog_fired{false};
     std::thread tray([this] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the wait has most likely begun
         DWORD_PTR ignored = 0;
-        ::SendMessageTimeoutW(window, TRAY_CALLBACK_MESSAGE, ICON, WM_LBUTTONDOWN, SMTO_NORMAL, 5000, &ignored);
+        ::SendMessageTimeoutW(window, TRAY_CALLBACK_MESSAGE, ICON, WM_LBUTTONDOWN, SMTO_NORMAL, 60000, &ignored);
     });
-    std::thread watchdog([this] {
-        std::this_thread::sleep_for(std::chrono::seconds(5));
-        ::PostMessageW(window, WM_NULL, 0, 0);  // frees a wait that would otherwise never end
+    std::thread watchdog([this, &event_arrived, &watchdog_fired] {
+        if (::WaitForSingleObject(event_arrived.get(), 60000) == WAIT_TIMEOUT) {
+            watchdog_fired = true;
+            ::PostMessageW(window, WM_NULL, 0, 0);
+        }
     });
-    const auto started = std::chrono::steady_clock::now();
     EXPECT_EQ(layer.wait_event(), EVENT_TRAY);
-    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(3));
+    EXPECT_FALSE(watchdog_fired) << "the event was held back until another message came";
+    ::SetEvent(event_arrived.get());
     tray.join();
     watchdog.join();
     while (next_event().code != NO_EVENT) {

@@ -3,7 +3,7 @@
 #include "report/collectors.h"
 
 #include "support/build_paths.h"
-#include "support/current_directory.h"
+#include "support/scoped_state.h"
 
 #include <gtest/gtest.h>
 #include <tlhelp32.h>
@@ -59,11 +59,6 @@ int running_net_programs()
 class LastBoot : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(directory_.changed()); }
-    void TearDown() override
-    {
-        ::SetEnvironmentVariableW(L"TOVALEN_NET_OUTPUT", nullptr);
-        ::SetEnvironmentVariableW(L"TOVALEN_NET_RECORD", nullptr);
-    }
 
     static std::wstring boot_text_for(const wchar_t* output)
     {
@@ -79,6 +74,9 @@ protected:
     }
 
     CurrentDirectory directory_{stand_in_folder()};
+    // What the stand-in prints and where it records its start; put back when the test ends.
+    testing::EnvironmentVariable net_output_{L"TOVALEN_NET_OUTPUT", nullptr};
+    testing::EnvironmentVariable net_record_{L"TOVALEN_NET_RECORD", nullptr};
 };
 
 struct OutputRow {
@@ -131,12 +129,22 @@ TEST_F(LastBoot, ChildIsStartedHiddenWithTheExactCommandLine)
     EXPECT_EQ(std::stoul(show), static_cast<unsigned long>(SW_HIDE));
 }
 
+// Computed twice, the start time moves by no more than the time between the calls and the
+// rounding to whole seconds; a busy machine may make that several seconds.
 TEST_F(LastBoot, TwoCallsAMomentApartAgree)
 {
-    EXPECT_EQ(boot_text_for(L"none"), boot_text_for(L"none"));
+    const ULONGLONG first_call = ::GetTickCount64();
+    const std::wstring first = boot_text_for(L"none");
+    const std::wstring second = boot_text_for(L"none");
+    const int apart_seconds = static_cast<int>((::GetTickCount64() - first_call) / 1000) + 1;
+    const std::set<std::wstring> near_now = start_times_around(::GetTickCount64(), apart_seconds + 1);
+    EXPECT_EQ(near_now.count(first), 1u) << ::testing::PrintToString(first);
+    EXPECT_EQ(near_now.count(second), 1u) << ::testing::PrintToString(second);
 }
 
 // A child that never ends is ended after the time limit, and the clock gives the time instead.
+// The limit is 10 s; ending and releasing the child on a loaded machine can take long, so the
+// upper bound only proves the wait is bounded.
 TEST_F(LastBoot, HungChildIsEndedAndTheClockAnswers)
 {
     const ULONGLONG started = ::GetTickCount64();
@@ -144,7 +152,7 @@ TEST_F(LastBoot, HungChildIsEndedAndTheClockAnswers)
     const ULONGLONG took = ::GetTickCount64() - started;
     expect_computed_start_time(text);
     EXPECT_GE(took, 9'000u);
-    EXPECT_LT(took, 30'000u);
+    EXPECT_LT(took, 120'000u);
     EXPECT_EQ(running_net_programs(), 0);
 }
 
@@ -158,10 +166,9 @@ TEST(LastBootWithoutNet, IsEmpty)
     const std::wstring empty_folder = testing::build_file(L"stand-ins");
     CurrentDirectory directory(empty_folder);
     ASSERT_TRUE(directory.changed());
-    ASSERT_TRUE(::MoveFileW(net.c_str(), hidden.c_str())) << ::GetLastError();
-    const std::wstring text = get_last_boot_text();
-    ::MoveFileW(hidden.c_str(), net.c_str());
-    EXPECT_EQ(text, L"");
+    testing::MovedAsideFile system_net(net, hidden);
+    ASSERT_TRUE(system_net.moved()) << ::GetLastError();
+    EXPECT_EQ(get_last_boot_text(), L"");
 }
 
 }  // namespace

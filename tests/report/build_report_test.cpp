@@ -2,6 +2,7 @@
 #include "report/report.h"
 
 #include "shell/shell.h"
+#include "support/scoped_state.h"
 
 #include <gtest/gtest.h>
 
@@ -23,10 +24,10 @@ protected:
 
 TEST_F(BuildReport, EditorShowsTheLaidOutValues)
 {
-    ::SetEnvironmentVariableW(L"COMPUTERNAME", L"PC-0042");
-    ::SetEnvironmentVariableW(L"USERDOMAIN", L"CORP");
-    ::SetEnvironmentVariableW(L"USERNAME", L"jsmith");
-    ::SetEnvironmentVariableW(L"LOGONSERVER", L"\\\\DC01");
+    testing::EnvironmentVariable computer(L"COMPUTERNAME", L"PC-0042");
+    testing::EnvironmentVariable domain(L"USERDOMAIN", L"CORP");
+    testing::EnvironmentVariable user(L"USERNAME", L"jsmith");
+    testing::EnvironmentVariable logon_server(L"LOGONSERVER", L"\\\\DC01");
     build_report();
     EXPECT_EQ(report_values.computer_name, L"PC-0042");
     EXPECT_EQ(report_values.domain, L"CORP");
@@ -37,17 +38,42 @@ TEST_F(BuildReport, EditorShowsTheLaidOutValues)
     EXPECT_EQ(text.rfind(L"----Hardware----\r\n", 0), 0u);
 }
 
+// The report's lines by their heads: the text after each head changes from build to build
+// (free space, uptime), the shape does not.
+std::vector<std::wstring> line_heads(const std::wstring& text)
+{
+    std::vector<std::wstring> heads;
+    for (std::size_t start = 0; start <= text.size();) {
+        std::size_t end = text.find(L"\r\n", start);
+        if (end == std::wstring::npos) {
+            end = text.size();
+        }
+        const std::wstring line = text.substr(start, end - start);
+        const std::size_t colon = line.find(L':');
+        heads.push_back(colon == std::wstring::npos ? line : line.substr(0, colon + 1));
+        start = end + 2;
+    }
+    return heads;
+}
+
 TEST_F(BuildReport, SecondBuildReplacesTheFirstInsteadOfAddingToIt)
 {
+    const std::vector<std::wstring> shape = {
+        L"----Hardware----", L"Model:", L"Serial#:", L"BIOS Version:", L"HDD Free Space:", L"",
+        L"----OS----", L"Computer Name:", L"Domain:", L"Operating System:", L"OS Version:", L"OS Build:",
+        L"Last System Boot:", L"Total Uptime:", L"", L"----Network----", L"IP Address:", L"MAC Address:", L"",
+        L"----User----", L"User Name:", L"Logon Server:", L"", L"----Software----", L"IE Version:",
+        L"Antivirus Running:", L"Antivirus Build:", L"Antivirus Definition Date:"};
+    ASSERT_EQ(shape.size(), 28u);
     build_report();
-    const std::wstring first = report_editor_text();
+    ASSERT_EQ(line_heads(report_editor_text()), shape) << "the first build";
     build_report();
-    EXPECT_EQ(report_editor_text().size(), first.size());
+    EXPECT_EQ(line_heads(report_editor_text()), shape) << "the second build replaced the first";
 }
 
 TEST_F(BuildReport, MissingVariableGivesAnEmptyValue)
 {
-    ::SetEnvironmentVariableW(L"LOGONSERVER", nullptr);
+    testing::EnvironmentVariable logon_server(L"LOGONSERVER", nullptr);
     build_report();
     EXPECT_EQ(report_values.logon_server, L"");
     EXPECT_NE(report_editor_text().find(L"\r\nLogon Server: \r\n"), std::wstring::npos);
@@ -58,7 +84,8 @@ TEST_F(BuildReport, VariableAtTheSystemLimitIsShownWhole)
     std::wstring longest(ENVIRONMENT_VALUE_LIMIT - 1, L'n');
     longest.front() = L'A';
     longest.back() = L'Z';
-    ASSERT_TRUE(::SetEnvironmentVariableW(L"COMPUTERNAME", longest.c_str()));
+    testing::EnvironmentVariable computer(L"COMPUTERNAME", longest);
+    ASSERT_TRUE(computer.set());
     build_report();
     EXPECT_EQ(report_values.computer_name, longest);
     EXPECT_NE(report_editor_text().find(L"Computer Name: " + longest + L"\r\nDomain: "), std::wstring::npos);
@@ -74,13 +101,14 @@ TEST(ReadEnvironmentVariable, ReadsValuesOfEveryLengthWhole)
                                ENVIRONMENT_VALUE_LIMIT - 1}) {
         SCOPED_TRACE(length);
         const std::wstring value(length, L'v');
-        ASSERT_TRUE(::SetEnvironmentVariableW(L"TOVALEN_TEST_VARIABLE", value.c_str()));
+        testing::EnvironmentVariable variable(L"TOVALEN_TEST_VARIABLE", value);
+        ASSERT_TRUE(variable.set());
         EXPECT_EQ(read_environment_variable(L"TOVALEN_TEST_VARIABLE"), value);
     }
-    ::SetEnvironmentVariableW(L"TOVALEN_TEST_VARIABLE", nullptr);
-    EXPECT_EQ(read_environment_variable(L"TOVALEN_TEST_VARIABLE"), L"");
-    ::SetEnvironmentVariableW(L"TOVALEN_TEST_VARIABLE", L"");
-    EXPECT_EQ(read_environment_variable(L"TOVALEN_TEST_VARIABLE"), L"");
+    for (const wchar_t* empty : {static_cast<const wchar_t*>(nullptr), L""}) {
+        testing::EnvironmentVariable variable(L"TOVALEN_TEST_VARIABLE", empty);
+        EXPECT_EQ(read_environment_variable(L"TOVALEN_TEST_VARIABLE"), L"");
+    }
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 #include "report/report.h"
 #include "shell/shell.h"
 #include "support/build_paths.h"
-#include "support/current_directory.h"
+#include "support/scoped_state.h"
 
 #include <gtest/gtest.h>
 
@@ -71,8 +71,6 @@ protected:
         clean_ = report_values;
     }
 
-    void TearDown() override { ::SetEnvironmentVariableW(L"TOVALEN_NET_OUTPUT", nullptr); }
-
     // Every value but the named ones (and the clock's) is what the clean build gave.
     void expect_intact_except(std::initializer_list<std::wstring ReportValues::*> changed)
     {
@@ -96,6 +94,7 @@ protected:
     }
 
     testing::CurrentDirectory directory_{testing::build_file(L"stand-ins/net")};
+    testing::EnvironmentVariable net_output_{L"TOVALEN_NET_OUTPUT", nullptr};
     ReportValues clean_;
 };
 
@@ -131,11 +130,10 @@ TEST_F(HostileContents, WrongTypesHugeAndUnterminatedRegistryValues)
 TEST_F(HostileContents, EnvironmentVariablesAtTheSystemLimit)
 {
     const std::wstring longest(32766, L'E');
-    ::SetEnvironmentVariableW(L"USERNAME", longest.c_str());
+    testing::EnvironmentVariable user(L"USERNAME", longest);
     build_report();
     EXPECT_EQ(report_values.user_name, longest);
     expect_intact_except({&ReportValues::user_name});
-    ::SetEnvironmentVariableW(L"USERNAME", clean_.user_name.c_str());
 }
 
 class HostileNet : public HostileContents, public ::testing::WithParamInterface<const wchar_t*> {};

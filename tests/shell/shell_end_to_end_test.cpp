@@ -1,6 +1,8 @@
 // The running program, driven from outside through the same window messages the tray and the
 // user send it.
+#include "company_network.h"
 #include "support/build_paths.h"
+#include "support/host_stand_ins.h"
 #include "support/program_under_test.h"
 
 #include <gtest/gtest.h>
@@ -19,13 +21,15 @@ protected:
     {
         ASSERT_TRUE(program.started());
         ASSERT_NE(program.main_window(), nullptr);
-        ASSERT_TRUE(program.settle());
+        ASSERT_TRUE(program.wait_until_handled()) << "the program reads its messages once it has started";
     }
 
-    void press(UINT mouse_message)
+    // A press whose handling shows nothing the test could wait for: the sentinel posted after it
+    // proves it has been handled.
+    void press_and_wait_until_handled(UINT mouse_message)
     {
         program.post_tray(mouse_message);
-        ASSERT_TRUE(program.settle());
+        ASSERT_TRUE(program.wait_until_handled());
     }
 
     // A left press that builds or shows the report.
@@ -58,7 +62,8 @@ TEST_F(ShellEndToEnd, SecondLeftPressWhileShownDoesNotRebuild)
 {
     press_to_show();
     program.set_editor_text(MARKER);
-    press_to_show();
+    // Already shown, so the window tells nothing: the sentinel proves the press was handled.
+    press_and_wait_until_handled(WM_LBUTTONDOWN);
     EXPECT_EQ(program.editor_text(), MARKER);
     EXPECT_TRUE(program.window_visible());
 }
@@ -72,20 +77,20 @@ TEST_F(ShellEndToEnd, DoubleClickBuildsOnceFromItsFirstPress)
     EXPECT_TRUE(shows_a_report());
 
     program.set_editor_text(MARKER);
-    press(WM_LBUTTONDBLCLK);
+    press_and_wait_until_handled(WM_LBUTTONDBLCLK);
     EXPECT_EQ(program.editor_text(), MARKER) << "the double-click itself builds nothing";
 }
 
 TEST_F(ShellEndToEnd, RightPressesDoNothing)
 {
-    press(WM_RBUTTONDOWN);
-    press(WM_RBUTTONDBLCLK);
+    press_and_wait_until_handled(WM_RBUTTONDOWN);
+    press_and_wait_until_handled(WM_RBUTTONDBLCLK);
     EXPECT_FALSE(program.window_visible());
     EXPECT_EQ(program.editor_text(), L"");
 
     press_to_show();
     program.set_editor_text(MARKER);
-    press(WM_RBUTTONDOWN);
+    press_and_wait_until_handled(WM_RBUTTONDOWN);
     EXPECT_TRUE(program.window_visible());
     EXPECT_EQ(program.editor_text(), MARKER);
 }
@@ -94,8 +99,7 @@ TEST_F(ShellEndToEnd, CloseHidesEmptiesAndMarksTheReportStale)
 {
     press_to_show();
     program.post_close();
-    ASSERT_TRUE(program.settle());
-    EXPECT_FALSE(program.window_visible());
+    ASSERT_TRUE(program.wait_for_report_window(false));
     EXPECT_EQ(program.editor_text(), L"");
     EXPECT_TRUE(::IsWindow(program.main_window())) << "closing hides, it does not destroy";
 
@@ -110,7 +114,7 @@ TEST_F(ShellEndToEnd, NotificationFromTheEditorDoesNothing)
     press_to_show();
     program.set_editor_text(MARKER);
     program.post_control_notification(EDITOR, EN_CHANGE);
-    ASSERT_TRUE(program.settle());
+    ASSERT_TRUE(program.wait_until_handled()) << "the sentinel proves the notification was handled";
     EXPECT_TRUE(program.window_visible());
     EXPECT_EQ(program.editor_text(), MARKER);
 }
@@ -162,9 +166,10 @@ protected:
     void SetUp() override
     {
         ::DeleteFileW(record_file().c_str());
+        testing::clear_host_records();
         ASSERT_TRUE(program.started());
         ASSERT_NE(program.main_window(), nullptr);
-        ASSERT_TRUE(program.settle());
+        ASSERT_TRUE(program.wait_until_handled());
     }
 
     testing::ProgramUnderTest program{testing::tovalen_program_path(), options()};
@@ -197,13 +202,27 @@ TEST_F(ButtonsEndToEnd, TicketButtonStartsTheBrowserWithTheFormUrl)
     program.post_control_notification(2, BN_CLICKED);
     ASSERT_TRUE(program.wait_for_report_window(false));
     std::wstring command_line;
-    for (int tries = 0; tries < 100 && command_line.empty(); ++tries) {
-        ::Sleep(100);
+    ASSERT_TRUE(testing::wait_until([&] {
         command_line = testing::read_utf16_file(record_file());
-    }
+        return !command_line.empty();
+    })) << "the stand-in browser was not started";
     EXPECT_EQ(command_line.rfind(L"\"iexplore\" http://", 0), 0u) << ::testing::PrintToString(command_line);
     EXPECT_NE(command_line.find(L"/sites/new/IT/helpdesk/_layouts/15/listform.aspx?PageType=8&ListId="),
               std::wstring::npos);
+}
+
+TEST_F(ButtonsEndToEnd, MailButtonHandsTheReportMailToTheDesktop)
+{
+    program.post_tray(WM_LBUTTONDOWN);
+    ASSERT_TRUE(program.wait_for_report_window());
+    program.post_control_notification(4, BN_CLICKED);
+    ASSERT_TRUE(program.wait_for_report_window(false));
+    const std::vector<std::wstring> handed = testing::wait_for_host_record(L"xdg-email");
+    ASSERT_EQ(handed.size(), 1u) << "one mail, one argument";
+    const std::wstring mail = testing::percent_decoded(handed.front());
+    EXPECT_EQ(mail.rfind(std::wstring(L"mailto:") + SUPPORT_MAILBOX + L"?subject=", 0), 0u) << ::testing::PrintToString(mail);
+    EXPECT_NE(mail.find(L"'s Computer Information&body=----Hardware----\r\nModel: "), std::wstring::npos);
+    EXPECT_NE(mail.find(L"\r\nLast System Boot: "), std::wstring::npos);
 }
 
 }  // namespace
@@ -221,7 +240,7 @@ TEST(ServiceUnavailableEndToEnd, BothErrorBoxesInOrderThenTheReport)
     testing::ProgramUnderTest program(testing::tovalen_program_path());
     ASSERT_TRUE(program.started());
     ASSERT_NE(program.main_window(), nullptr);
-    ASSERT_TRUE(program.settle());
+    ASSERT_TRUE(program.wait_until_handled());
     program.post_tray(WM_LBUTTONDOWN);
 
     const wchar_t* expected_texts[] = {
@@ -235,13 +254,9 @@ TEST(ServiceUnavailableEndToEnd, BothErrorBoxesInOrderThenTheReport)
         EXPECT_EQ(dialog.text, expected);
         EXPECT_TRUE(dialog.has_icon);
         testing::ProgramUnderTest::press_ok(dialog);
-        for (int tries = 0; tries < 500 && ::IsWindow(dialog.window); ++tries) {
-            ::Sleep(20);
-        }
-        ASSERT_FALSE(::IsWindow(dialog.window));
+        ASSERT_TRUE(testing::wait_until([&] { return !::IsWindow(dialog.window); })) << "the box did not close";
     }
-    ASSERT_TRUE(program.settle());
-    EXPECT_TRUE(program.window_visible());
+    ASSERT_TRUE(program.wait_for_report_window());
     const std::wstring text = program.editor_text();
     EXPECT_EQ(text.rfind(L"----Hardware----", 0), 0u);
     EXPECT_NE(text.find(L"\r\nSerial#: \r\n"), std::wstring::npos);

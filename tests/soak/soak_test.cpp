@@ -8,12 +8,14 @@
 #include "report/report.h"
 #include "shell/shell.h"
 #include "support/build_paths.h"
+#include "support/scoped_state.h"
 
 #include <gtest/gtest.h>
 #include <psapi.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 namespace tovalen {
@@ -158,8 +160,12 @@ protected:
     static void SetUpTestSuite()
     {
         testing::start_up_once();
-        ::SetCurrentDirectoryW(testing::build_file(L"stand-ins/net").c_str());
+        net_folder_.emplace(testing::build_file(L"stand-ins/net"));
     }
+    static void TearDownTestSuite() { net_folder_.reset(); }
+
+    // The stand-in net.exe is found there for the whole suite.
+    static inline std::optional<testing::CurrentDirectory> net_folder_;
 };
 
 TEST_F(Soak, ReportBuildsHoldNothingMore)

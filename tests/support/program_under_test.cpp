@@ -1,5 +1,7 @@
 #include "support/program_under_test.h"
 
+#include <richedit.h>
+
 #include <algorithm>
 #include <cwctype>
 #include <map>
@@ -92,6 +94,8 @@ BOOL CALLBACK find_icon_static(HWND child, LPARAM context)
     return TRUE;
 }
 
+bool running(HANDLE process) { return process != nullptr && ::WaitForSingleObject(process, 0) == WAIT_TIMEOUT; }
+
 }  // namespace
 
 std::wstring window_text(HWND window)
@@ -134,17 +138,14 @@ ProgramUnderTest::~ProgramUnderTest()
 
 HWND ProgramUnderTest::main_window(DWORD timeout_ms)
 {
-    const ULONGLONG deadline = ::GetTickCount64() + timeout_ms;
-    while (main_window_ == nullptr && started()) {
-        const auto windows = top_level_windows(process_id_, REPORT_WINDOW_CLASS);
-        if (!windows.empty()) {
-            main_window_ = windows.front();
-            break;
-        }
-        if (::GetTickCount64() > deadline) {
-            break;
-        }
-        ::Sleep(20);
+    if (main_window_ == nullptr && started()) {
+        wait_until(
+            [this] {
+                const auto windows = top_level_windows(process_id_, REPORT_WINDOW_CLASS);
+                main_window_ = windows.empty() ? nullptr : windows.front();
+                return main_window_ != nullptr || !running(process_.get());
+            },
+            timeout_ms);
     }
     return main_window_;
 }
@@ -163,29 +164,30 @@ void ProgramUnderTest::post_control_notification(int number, WORD code)
     ::PostMessageW(main_window(), WM_COMMAND, MAKEWPARAM(number, code), reinterpret_cast<LPARAM>(control(number)));
 }
 
-bool ProgramUnderTest::settle(DWORD timeout_ms)
+bool ProgramUnderTest::wait_until_handled(DWORD timeout_ms)
 {
-    // A sent message is handled before the posted ones still waiting, so one round trip only
-    // proves the program is reading its queue; the second one comes back only after the
-    // program has taken and handled what was posted before the first.
-    for (int round = 0; round < 2; ++round) {
-        DWORD_PTR ignored = 0;
-        if (!::SendMessageTimeoutW(main_window(), WM_NULL, 0, 0, SMTO_NORMAL, timeout_ms, &ignored)) {
-            return false;
-        }
+    // Far above any report, so the editor behaves as before; new for every sentinel, so an
+    // earlier one cannot be mistaken for it.
+    static LPARAM next_limit = 0x7FFF0000;
+    const LPARAM limit = ++next_limit;
+    if (!::PostMessageW(control(EDITOR_NUMBER), EM_EXLIMITTEXT, 0, limit)) {
+        return false;
     }
-    return true;
+    return wait_until(
+        [this, limit] {
+            DWORD_PTR current = 0;
+            ::SendMessageTimeoutW(control(EDITOR_NUMBER), EM_GETLIMITTEXT, 0, 0, SMTO_NORMAL, 1000, &current);
+            return static_cast<LPARAM>(current) == limit || !running(process_.get());
+        },
+        timeout_ms) &&
+           running(process_.get());
 }
 
 bool ProgramUnderTest::wait_for_report_window(bool shown, DWORD timeout_ms)
 {
-    const ULONGLONG deadline = ::GetTickCount64() + timeout_ms;
-    while (window_visible() != shown) {
-        if (::GetTickCount64() >= deadline || ::WaitForSingleObject(process_.get(), 20) != WAIT_TIMEOUT) {
-            return false;
-        }
-    }
-    return settle(timeout_ms);
+    const bool reached =
+        wait_until([this, shown] { return window_visible() == shown || !running(process_.get()); }, timeout_ms);
+    return reached && window_visible() == shown && wait_until_handled(timeout_ms);
 }
 
 std::wstring ProgramUnderTest::editor_text() { return window_text(control(EDITOR_NUMBER)); }
@@ -223,18 +225,18 @@ std::vector<DialogView> ProgramUnderTest::dialogs()
 
 bool ProgramUnderTest::wait_for_dialog(DialogView& dialog, DWORD timeout_ms)
 {
-    const ULONGLONG deadline = ::GetTickCount64() + timeout_ms;
-    while (::GetTickCount64() < deadline) {
-        const auto shown = dialogs();
-        if (!shown.empty()) {
-            dialog = shown.front();
-            return true;
-        }
-        if (::WaitForSingleObject(process_.get(), 20) != WAIT_TIMEOUT) {
-            return false;
-        }
+    std::vector<DialogView> shown;
+    wait_until(
+        [this, &shown] {
+            shown = dialogs();
+            return !shown.empty() || !running(process_.get());
+        },
+        timeout_ms);
+    if (shown.empty()) {
+        return false;
     }
-    return false;
+    dialog = shown.front();
+    return true;
 }
 
 void ProgramUnderTest::press_ok(const DialogView& dialog)

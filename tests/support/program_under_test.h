@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/handles.h"
+#include "support/polling.h"
 
 #include <string>
 #include <utility>
@@ -37,19 +38,23 @@ public:
     DWORD process_id() const { return process_id_; }
 
     // The report window, once the program has made it (waits up to the timeout).
-    HWND main_window(DWORD timeout_ms = 15000);
+    HWND main_window(DWORD timeout_ms = GENEROUS_DEADLINE_MS);
     HWND control(int number);
 
     // A mouse message on the tray icon, posted the way the tray posts it.
     void post_tray(UINT mouse_message);
     void post_close();
     void post_control_notification(int number, WORD code);
-    // Returns once every message posted before has been handled.
-    bool settle(DWORD timeout_ms = 60000);
-    // Returns once the report window is shown (or hidden) and the program is waiting again. A
-    // build or an action may take longer than a message round trip: the program answers sent
-    // messages while it waits inside a COM call or the shell's open operation.
-    bool wait_for_report_window(bool shown = true, DWORD timeout_ms = 60000);
+    // Returns once every message posted to the program before has been handled, proved by a
+    // sentinel posted after them whose effect the test can see: a new text limit of the report
+    // editor. The program's one thread takes posted messages in order and handles each event
+    // before it takes the next message, so the sentinel takes effect only after those handlers
+    // ended. (A sent message proves nothing of the kind: a thread takes every waiting sent message
+    // before any posted one, so a round trip can overtake a message posted long before it.)
+    bool wait_until_handled(DWORD timeout_ms = GENEROUS_DEADLINE_MS);
+    // Returns once the report window is shown (or hidden) and the handler that showed or hid it
+    // has ended, so everything it does after (topmost, emptying the editor) is done too.
+    bool wait_for_report_window(bool shown = true, DWORD timeout_ms = GENEROUS_DEADLINE_MS);
 
     std::wstring editor_text();
     void set_editor_text(const std::wstring& text);
@@ -59,7 +64,7 @@ public:
     // The program's message boxes that are showing now.
     std::vector<DialogView> dialogs();
     // Waits until the program shows a message box.
-    bool wait_for_dialog(DialogView& dialog, DWORD timeout_ms = 60000);
+    bool wait_for_dialog(DialogView& dialog, DWORD timeout_ms = GENEROUS_DEADLINE_MS);
     // Presses the box's OK button.
     static void press_ok(const DialogView& dialog);
 
