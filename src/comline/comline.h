@@ -1,6 +1,11 @@
 // The COM automation layer: automation objects held by the program and driven by textual
 // commands, results converted to the caller's types, and collections walked element by element.
 // Every operation reports its outcome into the calling thread's error record.
+//
+// The layer's chief header: a program includes this one and reaches every operation. It gathers
+// make_bstr (bstr_hook.h), the command parser (command_parser.h), the per-thread error records
+// (error_records.h), and event handling with the EventSink and the operations of hosted controls
+// (events.h).
 #pragma once
 
 #include <windows.h>
@@ -14,24 +19,12 @@
 #include "comline/bstr_hook.h"
 #include "comline/command_parser.h"
 #include "comline/error_records.h"
+#include "comline/events.h"
 
 namespace tovalen::comline {
 
 struct ComLineObject;
 struct ComLineEnumeration;
-struct EventSink;
-
-// What an event callback hands back; its return kind says which field counts (events.h).
-struct EventReturn {
-    std::int64_t integer = 0;
-    double real = 0.0;
-    std::wstring text;
-};
-
-// An event callback: the object, the event's name, its argument count, and the event source's
-// result VARIANT for the return kind that fills it itself (null otherwise). See events.h.
-using EventCallback = EventReturn (*)(ComLineObject* object, std::wstring_view event_name,
-                                      std::int64_t argument_count, VARIANT* result);
 
 // Call kinds of IDispatch::Invoke; "get" reaches methods and readable properties alike.
 inline constexpr WORD CALL_GET = DISPATCH_METHOD | DISPATCH_PROPERTYGET;
@@ -102,8 +95,10 @@ std::int64_t live_object_count();
 // Objects: by moniker (name only), by file and class (both), or a running instance (prog_id
 // only, a ProgID or a CLSID in braces).
 ComLineObject* get_automation_object(std::wstring_view name, std::wstring_view prog_id, bool init_com);
-// A new instance through the class factory of a ProgID or braced CLSID. Hosting a control in a
-// window is not built yet: a non-null window is refused with E_NOTIMPL.
+// A new instance through the class factory of a ProgID or braced CLSID. With a window, instead
+// an ActiveX control of that class hosted by the system's control hosting (atl.dll) in a container
+// control made inside the window and filling it: `container_window` is the window,
+// `container_control` the container control's window handle, which release_object destroys.
 ComLineObject* create_automation_object(std::wstring_view prog_id, HWND window, bool init_com);
 // A ComLineObject for any interface that also offers IDispatch; the caller keeps its reference.
 ComLineObject* wrap_interface(IUnknown* object);

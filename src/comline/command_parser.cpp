@@ -216,6 +216,23 @@ T* pointer_from(std::int64_t address)
     return reinterpret_cast<T*>(static_cast<std::intptr_t>(address));
 }
 
+// Nothing is ever mapped in the lowest 64 KB, and a negative number names the system's half of
+// the address space: such an address is a slip of the keyboard, and following it would crash.
+// 0 stays what it always meant, no object.
+constexpr std::int64_t LOWEST_USABLE_ADDRESS = 0x10000;
+
+// The address an integer literal gives; anything but an integer literal is no address at all.
+HRESULT address_of_literal(const VARIANT& value, std::int64_t& address)
+{
+    if (!holds_integer_literal(value, address)) {
+        return E_INVALIDARG;
+    }
+    if (address != 0 && address < LOWEST_USABLE_ADDRESS) {
+        return E_POINTER;
+    }
+    return S_OK;
+}
+
 // What follows a value: "byref", "as" and a type keyword, in the orders the language allows.
 struct ArgumentSyntax {
     std::wstring_view value;
@@ -237,7 +254,8 @@ HRESULT read_argument_syntax(std::span<const std::wstring_view> tokens, std::siz
             return E_INVALIDARG;
         }
         k += 2;
-        if (!syntax.by_reference && k + 1 < tokens.size() && is_keyword(tokens[k + 1], L"byref")) {
+        // "byref" may follow the type as well, whether or not it also came before "as".
+        if (k + 1 < tokens.size() && is_keyword(tokens[k + 1], L"byref")) {
             syntax.by_reference = true;
             ++k;
         }
@@ -260,8 +278,8 @@ IUnknown* interface_at(std::int64_t address, const TypeKeyword& type)
 HRESULT finish_by_reference(VARIANT& value, VARTYPE target, const TypeKeyword* type)
 {
     std::int64_t address = 0;
-    if (!holds_integer_literal(value, address)) {
-        return E_INVALIDARG;
+    if (const HRESULT hr = address_of_literal(value, address); FAILED(hr)) {
+        return hr;
     }
     void* pointer = pointer_from<void>(address);
     // By reference a ComLineObject stands for its IDispatch pointer, not for the record.
@@ -276,8 +294,8 @@ HRESULT finish_by_reference(VARIANT& value, VARTYPE target, const TypeKeyword* t
 HRESULT finish_interface(VARIANT& value, VARTYPE target, const TypeKeyword& type)
 {
     std::int64_t address = 0;
-    if (!holds_integer_literal(value, address)) {
-        return E_INVALIDARG;
+    if (const HRESULT hr = address_of_literal(value, address); FAILED(hr)) {
+        return hr;
     }
     IUnknown* object = interface_at(address, type);
     if (object != nullptr) {
@@ -295,8 +313,8 @@ HRESULT finish_interface(VARIANT& value, VARTYPE target, const TypeKeyword& type
 HRESULT finish_variant_copy(VARIANT& value)
 {
     std::int64_t address = 0;
-    if (!holds_integer_literal(value, address)) {
-        return E_INVALIDARG;
+    if (const HRESULT hr = address_of_literal(value, address); FAILED(hr)) {
+        return hr;
     }
     if (address == 0) {
         return S_OK;

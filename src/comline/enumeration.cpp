@@ -22,10 +22,7 @@ HRESULT enumerator_of(ComLineObject* object, IDispatch* collection, IEnumVARIANT
     UniqueVariant result;
     HRESULT hr = collection->Invoke(DISPID_NEWENUM, IID_NULL, INVOKE_LOCALE, CALL_GET, &no_arguments,
                                     result.get(), &exception, nullptr);
-    if (hr == DISP_E_EXCEPTION) {
-        report_exception(object, hr, exception);
-        return hr;
-    }
+    settle_exception(object, hr, exception);
     if (FAILED(hr)) {
         return hr;
     }

@@ -1,6 +1,6 @@
 // Event handling: connecting an object's events to the layer's EventSink, delivering them to the
 // program's callbacks, and reading the parameters of the event being delivered.
-#include "comline/events.h"
+#include "comline/comline.h"
 
 #include <ocidl.h>
 #include <olectl.h>

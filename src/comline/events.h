@@ -21,12 +21,34 @@
 // The catch-all callback has only kinds 0 and 4 (every non-zero kind is taken as 4), since one
 // callback answers events of every result type. Per-event results replace whatever the
 // catch-all put into the result.
+//
+// Part of the layer's chief header, comline/comline.h, which is the one to include.
 #pragma once
 
-#include "comline/comline.h"
+#include <windows.h>
+#include <oaidl.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
 #include "platform/handles.h"
 
 namespace tovalen::comline {
+
+struct ComLineObject;
+
+// What an event callback hands back; its return kind says which field counts.
+struct EventReturn {
+    std::int64_t integer = 0;
+    double real = 0.0;
+    std::wstring text;
+};
+
+// An event callback: the object, the event's name, its argument count, and the event source's
+// result VARIANT for the return kind that fills it itself (null otherwise).
+using EventCallback = EventReturn (*)(ComLineObject* object, std::wstring_view event_name,
+                                      std::int64_t argument_count, VARIANT* result);
 
 // Return kinds of an event handler.
 inline constexpr std::int64_t EVENT_RETURNS_NOTHING = 0;
@@ -88,7 +110,9 @@ std::int64_t event_param_by_ref(ComLineObject* object, std::int64_t number, void
 // a record that still has handlers attached.
 void detach_event_sink(ComLineObject* object);
 
-// Slots 4 and 5: the operations of an object that hosts an ActiveX control.
+// Slots 4 and 5: the operations of an object that hosts an ActiveX control (made by
+// create_automation_object with a window). The hosting site is the one in the container
+// control's window.
 std::int64_t get_container_window(ComLineObject* object, bool want_control_number);
 std::int64_t set_user_mode(ComLineObject* object, bool design_mode);
 

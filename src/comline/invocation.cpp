@@ -21,6 +21,15 @@ constexpr double SECONDS_PER_DAY = 86400.0;
 // The program runs on Windows 7 and later (it is built for them), where VT_I8 results exist.
 constexpr VARTYPE INTEGER_RESULT_TYPE = VT_I8;
 
+// An OLE date counts days from 1899-12-30 in its integer part, and its fraction is the time of
+// day whatever the sign: -1.25 is 1899-12-29 06:00, not 1899-12-28 18:00.
+std::int64_t seconds_since_unix_epoch(double ole_date)
+{
+    const double day = std::trunc(ole_date);
+    const double time_of_day = std::fabs(ole_date - day);
+    return std::llround((day - UNIX_EPOCH_AS_OLE_DATE + time_of_day) * SECONDS_PER_DAY);
+}
+
 constexpr VARTYPE requested_object_type(std::int64_t object_type)
 {
     return object_type == VT_DISPATCH ? VT_DISPATCH : VT_UNKNOWN;
@@ -146,9 +155,19 @@ std::int64_t walk_path(ComLineObject* object, ParsedCommand& command, IDispatch*
     return 0;
 }
 
+// A put sends its value as the one named argument; without one ("Count =") the DISPPARAMS would
+// name an argument that is not there, which an object reading rgvarg[0] crashes on.
+bool put_without_value(WORD call_kind, const ParsedCommand& command)
+{
+    return is_property_put(call_kind) && command.argument_counts[command.part_count] == 0;
+}
+
 std::int64_t invoke_parsed(ComLineObject* object, WORD call_kind, VARTYPE requested_type, VARIANT* result,
                            ParsedCommand& command)
 {
+    if (put_without_value(call_kind, command)) {
+        return code_of(E_INVALIDARG);
+    }
     IDispatch* target = nullptr;
     std::int64_t outcome = walk_path(object, command, target);
     if (target == nullptr) {
@@ -192,8 +211,13 @@ std::int64_t run_without_result(ComLineObject* object, WORD call_kind, std::wstr
 
 }  // namespace
 
-void report_exception(const ComLineObject* object, HRESULT code, EXCEPINFO& exception)
+void settle_exception(const ComLineObject* object, HRESULT code, EXCEPINFO& exception)
 {
+    if (code != DISP_E_EXCEPTION) {
+        // Only an exception carries these texts, but an object that fills them anyway must not leak.
+        free_exception_texts(exception);
+        return;
+    }
     if (exception.pfnDeferredFillIn != nullptr) {
         exception.pfnDeferredFillIn(&exception);
     }
@@ -226,12 +250,7 @@ HRESULT invoke_part(ComLineObject* object, WORD call_kind, IDispatch* target, st
     UINT argument_error = 0;
     hr = target->Invoke(member, IID_NULL, INVOKE_LOCALE, call_kind, &parameters, result, &exception,
                         &argument_error);
-    if (hr == DISP_E_EXCEPTION) {
-        report_exception(object, hr, exception);
-    } else {
-        // Only an exception carries these texts, but an object that fills them anyway must not leak.
-        free_exception_texts(exception);
-    }
+    settle_exception(object, hr, exception);
     return hr;
 }
 
@@ -313,7 +332,7 @@ std::int64_t read_date(ComLineObject* object, std::wstring_view command, ParsedC
     if (!succeeded(outcome) || V_VT(result.get()) != VT_DATE) {
         return 0;
     }
-    return std::llround((V_DATE(result.get()) - UNIX_EPOCH_AS_OLE_DATE) * SECONDS_PER_DAY);
+    return seconds_since_unix_epoch(V_DATE(result.get()));
 }
 
 VARIANT* read_variant(ComLineObject* object, std::wstring_view command, ParsedCommand* prepared)

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "comline/comline.h"
+#include "platform/handles.h"
 
 namespace tovalen::comline {
 
@@ -28,8 +29,18 @@ inline std::int64_t report_outcome(const ComLineObject* object, HRESULT hr)
 // when there is no memory for it.
 ComLineObject* make_object_record(IDispatch* dispatch);
 
-// Frees what an EXCEPINFO holds and reports the description (or none) as the exception's
-// outcome for `object`.
-void report_exception(const ComLineObject* object, HRESULT code, EXCEPINFO& exception);
+// What every Invoke of the layer does with its EXCEPINFO afterwards: for DISP_E_EXCEPTION it
+// reports the description (or none) as the exception's outcome for `object`; whatever the code,
+// it frees the texts the object left there.
+void settle_exception(const ComLineObject* object, HRESULT code, EXCEPINFO& exception);
+
+// An ActiveX control of the class, hosted by the system's control hosting in a container control
+// made inside `window`; the control's IDispatch and the container's handle as a number. On
+// failure nothing of it remains.
+HRESULT create_hosted_control(const CLSID& clsid, HWND window, platform::ComPtr<IDispatch>& dispatch,
+                              std::int64_t& container_control);
+
+// Destroys a container control made by create_hosted_control, and with it the hosted control.
+void destroy_container_control(std::int64_t container_control);
 
 }  // namespace tovalen::comline

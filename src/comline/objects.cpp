@@ -3,7 +3,6 @@
 
 #include <atomic>
 
-#include "comline/events.h"
 #include "comline/object_records.h"
 #include "platform/handles.h"
 
@@ -174,6 +173,17 @@ HRESULT create_instance(std::wstring_view prog_id, ComPtr<IDispatch>& dispatch)
     return instance.query(IID_IDispatch, dispatch.put_void());
 }
 
+HRESULT create_control_in(std::wstring_view prog_id, HWND window, ComPtr<IDispatch>& dispatch,
+                          std::int64_t& container_control)
+{
+    CLSID clsid{};
+    const HRESULT hr = class_named(prog_id, class_of, clsid);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    return create_hosted_control(clsid, window, dispatch, container_control);
+}
+
 // The record for an interface a creator obtained; a success code with no interface is refused,
 // since a record is never handed out without its IDispatch.
 ComLineObject* finish_creation(HRESULT& hr, ComPtr<IDispatch>& dispatch)
@@ -269,12 +279,19 @@ ComLineObject* create_automation_object(std::wstring_view prog_id, HWND window, 
     }
     HRESULT hr = E_INVALIDARG;
     ComPtr<IDispatch> dispatch;
-    if (window != nullptr) {
-        hr = E_NOTIMPL;
+    std::int64_t container_control = 0;
+    if (!prog_id.empty() && window != nullptr) {
+        hr = create_control_in(prog_id, window, dispatch, container_control);
     } else if (!prog_id.empty()) {
         hr = create_instance(prog_id, dispatch);
     }
     ComLineObject* object = finish_creation(hr, dispatch);
+    if (object != nullptr) {
+        object->container_control = container_control;
+        object->container_window = container_control != 0 ? window : nullptr;
+    } else {
+        destroy_container_control(container_control);
+    }
     record_error(object, code_of(hr), false, {});
     return object;
 }
@@ -301,7 +318,7 @@ std::int64_t release_object(ComLineObject* object)
     if (object->dispatch != nullptr) {
         object->dispatch->Release();
     }
-    // No path sets container_control until control hosting is built; nothing to destroy yet.
+    destroy_container_control(object->container_control);
     ::HeapFree(::GetProcessHeap(), 0, object);
     if (live_objects.fetch_sub(1) == 1) {
         free_error_records();

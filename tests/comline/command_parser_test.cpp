@@ -215,16 +215,17 @@ INSTANTIATE_TEST_SUITE_P(
 INSTANTIATE_TEST_SUITE_P(
     ByReference, Parses,
     ::testing::Values(
-        ParseRow{L"M(1000 as long byref)", {{L"M", {L"I4|BYREF 0x3E8"}}}},
-        ParseRow{L"M(1000 byref as long)", {{L"M", {L"I4|BYREF 0x3E8"}}}},
-        ParseRow{L"M(1000 byref)", {{L"M", {L"I2|BYREF 0x3E8"}}}},
-        ParseRow{L"M(5 ByRef)", {{L"M", {L"I1|BYREF 0x5"}}}},
+        ParseRow{L"M(65536 as long byref)", {{L"M", {L"I4|BYREF 0x10000"}}}},
+        ParseRow{L"M(65536 byref as long)", {{L"M", {L"I4|BYREF 0x10000"}}}},
+        ParseRow{L"M(65536 byref as long byref)", {{L"M", {L"I4|BYREF 0x10000"}}}},
+        ParseRow{L"M(70000 ByRef)", {{L"M", {L"I4|BYREF 0x11170"}}}},
         ParseRow{L"M(4294967296 BYREF)", {{L"M", {L"I8|BYREF 0x100000000"}}}},
         ParseRow{L"M(#void byref)", {{L"M", {L"I8|BYREF 0x0"}}}},
-        ParseRow{L"M(4096 as string byref, 8192 as variant byref)",
-                 {{L"M", {L"VARIANT|BYREF 0x2000", L"BSTR|BYREF 0x1000"}}}},
-        ParseRow{L"M(4096 as object byref)", {{L"M", {L"DISPATCH|BYREF 0x1000"}}}},
-        ParseRow{L"V = 1000 as ulong byref", {{L"V", {L"UI4|BYREF 0x3E8"}}}}));
+        ParseRow{L"M(0 byref as long byref)", {{L"M", {L"I4|BYREF 0x0"}}}},
+        ParseRow{L"M(65536 as string byref, 131072 as variant byref)",
+                 {{L"M", {L"VARIANT|BYREF 0x20000", L"BSTR|BYREF 0x10000"}}}},
+        ParseRow{L"M(65536 as object byref)", {{L"M", {L"DISPATCH|BYREF 0x10000"}}}},
+        ParseRow{L"V = 65536 as ulong byref", {{L"V", {L"UI4|BYREF 0x10000"}}}}));
 
 std::wstring numbered_arguments(int count)
 {
@@ -318,13 +319,24 @@ INSTANTIATE_TEST_SUITE_P(
         FailureRow{L"M(0x10)", E_INVALIDARG}, FailureRow{L"M(-)", E_INVALIDARG}, FailureRow{L"M(.)", E_INVALIDARG},
         FailureRow{L"M(9223372036854775808)", E_INVALIDARG}, FailureRow{L"M(#nosuch)", E_INVALIDARG},
         FailureRow{L"M(word)", E_INVALIDARG}, FailureRow{L"M(5 as nosuchtype)", E_INVALIDARG},
-        FailureRow{L"M(5 as)", E_INVALIDARG}, FailureRow{L"M(5 byref byref)", E_INVALIDARG},
-        FailureRow{L"M(5 byref as long byref)", E_INVALIDARG}, FailureRow{L"M(5 as long as word)", E_INVALIDARG},
+        FailureRow{L"M(5 as)", E_INVALIDARG}, FailureRow{L"M(65536 byref byref)", E_INVALIDARG},
+        FailureRow{L"M(65536 byref byref as long)", E_INVALIDARG}, FailureRow{L"M(5 as long as word)", E_INVALIDARG},
         FailureRow{L"M('x' byref)", E_INVALIDARG}, FailureRow{L"M(1.5 byref)", E_INVALIDARG},
         FailureRow{L"M(#true byref)", E_INVALIDARG}, FailureRow{L"M(#nullstring byref)", E_INVALIDARG},
         FailureRow{L"M('5' as object)", E_INVALIDARG}, FailureRow{L"M(1.5 as idispatch)", E_INVALIDARG},
         FailureRow{L"M(#true as comlineobject)", E_INVALIDARG}, FailureRow{L"M('0' as iunknown)", E_INVALIDARG},
         FailureRow{L"M(#empty as variant)", E_INVALIDARG}));
+
+// A small number typed where an address belongs would be followed into the null page.
+INSTANTIATE_TEST_SUITE_P(
+    AddressesInTheNullPage, Fails,
+    ::testing::Values(FailureRow{L"M(5 as variant)", E_POINTER}, FailureRow{L"M(7 byref)", E_POINTER},
+                      FailureRow{L"M(9 as object)", E_POINTER}, FailureRow{L"M(9 as idispatch)", E_POINTER},
+                      FailureRow{L"M(9 as iunknown)", E_POINTER}, FailureRow{L"M(9 as comlineobject)", E_POINTER},
+                      FailureRow{L"M(9 as comlineobject byref)", E_POINTER},
+                      FailureRow{L"M(5 byref as long byref)", E_POINTER},
+                      FailureRow{L"M(65535 as object)", E_POINTER}, FailureRow{L"M(-8 as iunknown)", E_POINTER},
+                      FailureRow{L"M(-4096 byref)", E_POINTER}, FailureRow{L"V = 16 as variant", E_POINTER}));
 
 INSTANTIATE_TEST_SUITE_P(
     ConversionCodesPassThrough, Fails,

@@ -15,7 +15,6 @@
 #include <vector>
 
 #include "comline/comline.h"
-#include "comline/events.h"
 #include "platform/handles.h"
 
 namespace tovalen::comline {
@@ -244,6 +243,9 @@ public:
 
     IDispatch* dispatch() { return static_cast<IDispatch*>(this); }
     LONG references() const { return references_; }
+    // Makes the source an ActiveX control too: the part answers for IOleObject, the source for
+    // everything else, so that every interface leads to every other.
+    void offer_control(IOleObject* part) { control_ = part; }
     ConnectionPoint& point(std::size_t index) { return *points_.at(index); }
     std::size_t point_count() const { return points_.size(); }
 
@@ -265,6 +267,8 @@ public:
             *out = static_cast<IConnectionPointContainer*>(this);
         } else if (iid == IID_IProvideClassInfo && shape_.route == TypeInfoRoute::class_info) {
             *out = static_cast<IProvideClassInfo*>(this);
+        } else if (iid == IID_IOleObject && control_ != nullptr) {
+            *out = control_;
         } else {
             *out = nullptr;
             return E_NOINTERFACE;
@@ -326,6 +330,7 @@ private:
     SourceShape shape_;
     LONG references_ = 1;
     std::vector<std::unique_ptr<ConnectionPoint>> points_;
+    IOleObject* control_ = nullptr;
 };
 
 // An object passed as an event argument; counts its references.
@@ -1324,9 +1329,9 @@ TEST_F(HostingTest, UserModeFailsOnAnObjectHostingNoControl)
 
 TEST_F(HostingTest, UserModeReportsAWindowWithoutAHostingSite)
 {
-    // A control number, but the window is a plain one: the system's hosting finds no site in it.
+    // A container control, but a plain window: the system's hosting finds no site in it.
     object_->container_window = window_.get();
-    object_->container_control = 1;
+    object_->container_control = static_cast<std::int64_t>(reinterpret_cast<std::intptr_t>(window_.get()));
     const std::int64_t outcome = object_->methods->set_user_mode(object_, false);
     EXPECT_FALSE(outcome == 0 || outcome == code(E_NOTIMPL)) << std::hex << outcome;
     EXPECT_EQ((outcome >> 31) & 1, 1) << std::hex << outcome;
@@ -1334,30 +1339,18 @@ TEST_F(HostingTest, UserModeReportsAWindowWithoutAHostingSite)
 }
 
 
-// ---- A control hosted by the system's control hosting ----
+// ---- Controls hosted by the system's control hosting ----
 
 constexpr CLSID CLSID_HOSTED_CONTROL = {0x6d1f2c8a, 0x43b7, 0x4e0d, {0x9c, 0x51, 0x2a, 0x7e, 0x90, 0x3b, 0x18, 0xc4}};
+constexpr wchar_t HOSTED_CONTROL_CLASS[] = L"{6D1F2C8A-43B7-4E0D-9C51-2A7E903B18C4}";
 // IAxWinAmbientDispatch, the hosting site's ambient properties.
 constexpr IID IID_AMBIENT_DISPATCH = {0xB6EA2051, 0x048A, 0x11D1, {0x82, 0xB9, 0x00, 0xC0, 0x4F, 0xB9, 0x94, 0x2E}};
 
 // As little of an ActiveX control as the hosting accepts: IOleObject, keeping its client site.
-class HostedControl final : public IOleObject {
+// The object it belongs to answers for IUnknown.
+class OleObjectPart : public IOleObject {
 public:
-    LONG references() const { return references_; }
     bool hosted() const { return static_cast<bool>(site_); }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
-    {
-        if (iid == IID_IUnknown || iid == IID_IOleObject) {
-            *out = static_cast<IOleObject*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++references_); }
-    ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--references_); }
 
     HRESULT STDMETHODCALLTYPE SetClientSite(IOleClientSite* site) override
     {
@@ -1411,15 +1404,70 @@ public:
     HRESULT STDMETHODCALLTYPE SetColorScheme(LOGPALETTE*) override { return E_NOTIMPL; }
 
 private:
-    LONG references_ = 1;
     ComPtr<IOleClientSite> site_;
 };
 
-class HostedControlFactory final : public IClassFactory {
+// A control with nothing but IOleObject: the hosting takes it, the layer cannot drive it.
+class BareControl final : public OleObjectPart {
 public:
-    explicit HostedControlFactory(HostedControl& control) : control_(control) {}
-
     LONG references() const { return references_; }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
+    {
+        if (iid == IID_IUnknown || iid == IID_IOleObject) {
+            *out = static_cast<IOleObject*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++references_); }
+    ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--references_); }
+
+private:
+    LONG references_ = 1;
+};
+
+// The connectable event source as an ActiveX control: what the layer hosts and drives. Its
+// identity stays the source's IDispatch.
+class HostedSource final : public OleObjectPart {
+public:
+    HostedSource() : source_(load_event_library(), SourceShape{}) { source_.offer_control(this); }
+
+    EventSource& source() { return source_; }
+    ConnectionPoint& events_point() { return *source_.point_for(IID_SOURCE_EVENTS); }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
+    {
+        return source_.QueryInterface(iid, out);
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return source_.AddRef(); }
+    ULONG STDMETHODCALLTYPE Release() override { return source_.Release(); }
+
+private:
+    EventSource source_;
+};
+
+// Hands out the one instance it was given, as the class of CLSID_HOSTED_CONTROL, while it lives.
+class ControlClass final : public IClassFactory {
+public:
+    explicit ControlClass(IUnknown& instance) : instance_(instance)
+    {
+        registered_ = ::CoRegisterClassObject(CLSID_HOSTED_CONTROL, this, CLSCTX_INPROC_SERVER,
+                                              REGCLS_MULTIPLEUSE, &registration_);
+    }
+    ~ControlClass()
+    {
+        if (SUCCEEDED(registered_)) {
+            EXPECT_EQ(::CoRevokeClassObject(registration_), S_OK);
+        }
+        EXPECT_EQ(references_, 1);
+    }
+    ControlClass(const ControlClass&) = delete;
+    ControlClass& operator=(const ControlClass&) = delete;
+
+    HRESULT registered() const { return registered_; }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
     {
@@ -1439,80 +1487,196 @@ public:
             *out = nullptr;
             return CLASS_E_NOAGGREGATION;
         }
-        return control_.QueryInterface(iid, out);
+        return instance_.QueryInterface(iid, out);
     }
     HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
 
 private:
-    HostedControl& control_;
+    IUnknown& instance_;
     LONG references_ = 1;
+    DWORD registration_ = 0;
+    HRESULT registered_ = E_FAIL;
 };
 
-template <typename Routine>
-Routine atl_routine(HMODULE atl, const char* name)
+std::int64_t number_of(HWND window)
 {
-    return reinterpret_cast<Routine>(reinterpret_cast<void (*)()>(::GetProcAddress(atl, name)));
+    return static_cast<std::int64_t>(reinterpret_cast<std::intptr_t>(window));
 }
 
-TEST_F(HostingTest, UserModeGoesToTheHostingSiteOfAHostedControl)
+HWND window_of(std::int64_t number)
 {
-    HostedControl control;
-    HostedControlFactory factory(control);
-    DWORD registration = 0;
-    ASSERT_EQ(::CoRegisterClassObject(CLSID_HOSTED_CONTROL, &factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE,
-                                      &registration),
-              S_OK);
+    return reinterpret_cast<HWND>(static_cast<std::intptr_t>(number));
+}
+
+// The window a caller hands to create_automation_object.
+UniqueWindow make_host_window()
+{
+    return UniqueWindow(::CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr,
+                                          nullptr, ::GetModuleHandleW(nullptr), nullptr));
+}
+
+class ControlHostingTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        recorder = Recorder{};
+        start_count_ = live_object_count();
+        window_ = make_host_window();
+        ASSERT_TRUE(window_);
+    }
+    void TearDown() override
+    {
+        recorder = Recorder{};
+        EXPECT_EQ(live_object_count(), start_count_);
+        EXPECT_EQ(::GetWindow(window_.get(), GW_CHILD), nullptr) << "a container control left behind";
+    }
+
+    CoInitGuard com_;
+    UniqueWindow window_;
+    std::int64_t start_count_ = 0;
+};
+
+TEST_F(ControlHostingTest, ControlLivesInAContainerInTheWindowUntilReleased)
+{
+    HostedSource control;
+    ControlClass control_class(control);
+    ASSERT_EQ(control_class.registered(), S_OK);
+    const bool hosting_loaded_before = ::GetModuleHandleW(L"atl.dll") != nullptr;
+
+    ComLineObject* object = create_automation_object(HOSTED_CONTROL_CLASS, window_.get(), false);
+    ASSERT_NE(object, nullptr) << std::hex << last_error_code();
+    EXPECT_EQ(last_error_code(), 0);
+    EXPECT_EQ(live_object_count(), start_count_ + 1);
+    EXPECT_EQ(object->dispatch, control.source().dispatch());
+    EXPECT_TRUE(control.hosted());
+
+    // The container control is a child of the window, filling it.
+    const HWND container = window_of(object->container_control);
+    EXPECT_EQ(object->container_window, window_.get());
+    ASSERT_TRUE(::IsWindow(container));
+    EXPECT_EQ(::GetParent(container), window_.get());
+    RECT window_area{};
+    RECT container_area{};
+    ::GetClientRect(window_.get(), &window_area);
+    ::GetClientRect(container, &container_area);
+    EXPECT_EQ(container_area.right, window_area.right);
+    EXPECT_EQ(container_area.bottom, window_area.bottom);
+
+    EXPECT_EQ(object->methods->get_container_window(object, false), number_of(window_.get()));
+    EXPECT_EQ(last_error_code(), 0);
+    EXPECT_EQ(object->methods->get_container_window(object, true), object->container_control);
+    EXPECT_EQ(last_error_code(), 0);
+
+    // A per-event callback is kept on the container window and answers its event.
+    ASSERT_EQ(object->methods->attach_event_handler(object, L"Progress", per_event, 0, nullptr), 0);
+    EXPECT_TRUE(window_has_property(window_.get(), L"Progress_ComLine"));
+    UniqueBstr stage(::SysAllocString(L"copying"));
+    Arguments arguments{{text_value(stage.get()), long_value(50)}, {}, {}};
+    EXPECT_EQ(control.events_point().fire(PROGRESS, arguments.get(), nullptr), S_OK);
+    ASSERT_EQ(recorder.deliveries.size(), 1u);
+    EXPECT_EQ(recorder.deliveries[0].callback, L"per-event");
+    EXPECT_EQ(recorder.deliveries[0].object, object);
+    EXPECT_EQ(recorder.deliveries[0].event, L"Progress");
+    EXPECT_EQ(recorder.deliveries[0].argument_count, 2);
+
+    // Releasing disconnects the events, destroys the container and with it the hosting.
+    EXPECT_EQ(release_object(object), 0);
+    EXPECT_FALSE(::IsWindow(container));
+    EXPECT_FALSE(control.hosted());
+    EXPECT_FALSE(window_has_property(window_.get(), L"Progress_ComLine"));
+    EXPECT_EQ(control.events_point().connections(), 0u);
+    EXPECT_EQ(control.source().references(), 1);
+    // The hosting's library was held for the container's window procedure, and given back.
+    EXPECT_EQ(::GetModuleHandleW(L"atl.dll") != nullptr, hosting_loaded_before);
+}
+
+TEST_F(ControlHostingTest, UserModeGoesToTheHostingSiteOfACreatedControl)
+{
+    HostedSource control;
+    ControlClass control_class(control);
+    ASSERT_EQ(control_class.registered(), S_OK);
+    ComLineObject* object = create_automation_object(HOSTED_CONTROL_CLASS, window_.get(), false);
+    ASSERT_NE(object, nullptr) << std::hex << last_error_code();
+
+    // What this system's hosting site offers decides what set_user_mode can do.
     UniqueLibrary atl(::LoadLibraryW(L"atl.dll"));
     ASSERT_TRUE(atl);
-    using CreateControlRoutine = HRESULT(WINAPI*)(LPCOLESTR, HWND, IStream*, IUnknown**);
     using GetHostRoutine = HRESULT(WINAPI*)(HWND, IUnknown**);
-    auto create_control = atl_routine<CreateControlRoutine>(atl.get(), "AtlAxCreateControl");
-    auto get_host = atl_routine<GetHostRoutine>(atl.get(), "AtlAxGetHost");
-    ASSERT_NE(create_control, nullptr);
+    auto get_host =
+        reinterpret_cast<GetHostRoutine>(reinterpret_cast<void (*)()>(::GetProcAddress(atl.get(), "AtlAxGetHost")));
     ASSERT_NE(get_host, nullptr);
-    {
-        UniqueWindow host_window(::CreateWindowExW(0, L"STATIC", L"control", 0, 0, 0, 100, 100, nullptr, nullptr,
-                                                   ::GetModuleHandleW(nullptr), nullptr));
-        ComPtr<IUnknown> container;
-        ASSERT_EQ(create_control(L"{6D1F2C8A-43B7-4E0D-9C51-2A7E903B18C4}", host_window.get(), nullptr,
-                                 container.put()),
-                  S_OK);
-        ASSERT_TRUE(control.hosted());
+    ComPtr<IUnknown> site;
+    ASSERT_EQ(get_host(window_of(object->container_control), site.put()), S_OK);
+    ComPtr<IDispatch> ambient;
+    const HRESULT offered = site.query(IID_AMBIENT_DISPATCH, ambient.put_void());
 
-        // What this system's hosting site offers decides what set_user_mode can do.
-        ComPtr<IUnknown> site;
-        ASSERT_EQ(get_host(host_window.get(), site.put()), S_OK);
-        ComPtr<IDispatch> ambient;
-        const HRESULT offered = site.query(IID_AMBIENT_DISPATCH, ambient.put_void());
-
-        object_->container_window = host_window.get();
-        object_->container_control = 1;
-        for (bool design_mode : {true, false}) {
-            SCOPED_TRACE(design_mode ? "design mode" : "user mode");
-            const std::int64_t outcome = object_->methods->set_user_mode(object_, design_mode);
-            EXPECT_EQ(last_error_code(), outcome);
-            if (FAILED(offered)) {
-                EXPECT_EQ(outcome, code(offered));
-                continue;
-            }
-            EXPECT_EQ(outcome, 0);
-            LPOLESTR name = const_cast<LPOLESTR>(L"UserMode");
-            DISPID user_mode = 0;
-            ASSERT_EQ(ambient->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &user_mode), S_OK);
-            DISPPARAMS none{};
-            UniqueVariant value;
-            ASSERT_EQ(ambient->Invoke(user_mode, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none,
-                                      value.get(), nullptr, nullptr),
-                      S_OK);
-            EXPECT_EQ(V_BOOL(value.get()), design_mode ? VARIANT_FALSE : VARIANT_TRUE);
+    for (bool design_mode : {true, false}) {
+        SCOPED_TRACE(design_mode ? "design mode" : "user mode");
+        const std::int64_t outcome = object->methods->set_user_mode(object, design_mode);
+        EXPECT_EQ(last_error_code(), outcome);
+        if (FAILED(offered)) {
+            EXPECT_EQ(outcome, code(offered));
+            continue;
         }
-        object_->container_window = nullptr;
-        object_->container_control = 0;
+        EXPECT_EQ(outcome, 0);
+        LPOLESTR name = const_cast<LPOLESTR>(L"UserMode");
+        DISPID user_mode = 0;
+        ASSERT_EQ(ambient->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &user_mode), S_OK);
+        DISPPARAMS none{};
+        UniqueVariant value;
+        ASSERT_EQ(ambient->Invoke(user_mode, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, value.get(),
+                                  nullptr, nullptr),
+                  S_OK);
+        EXPECT_EQ(V_BOOL(value.get()), design_mode ? VARIANT_FALSE : VARIANT_TRUE);
     }
+    ambient.reset();
+    site.reset();
+    release_object(object);
     EXPECT_FALSE(control.hosted());
-    EXPECT_EQ(control.references(), 1);
-    EXPECT_EQ(::CoRevokeClassObject(registration), S_OK);
-    EXPECT_EQ(factory.references(), 1);
+    EXPECT_EQ(control.source().references(), 1);
+}
+
+// Every failure is reported and leaves no container, no hosting and no reference behind.
+TEST_F(ControlHostingTest, AFailedCreationLeavesNothingBehind)
+{
+    EventSource source(load_event_library(), SourceShape{});  // no control at all
+    BareControl bare;
+    UniqueWindow gone = make_host_window();
+    const HWND gone_window = gone.get();
+    gone.reset();
+
+    enum class Offered { nothing, no_control, control_without_dispatch };
+    const struct {
+        const char* label;
+        const wchar_t* prog_id;
+        Offered offered;
+        bool window_gone;
+        HRESULT code;
+    } cases[] = {
+        {"no ProgID", L"", Offered::nothing, false, E_INVALIDARG},
+        {"an unknown ProgID", L"Tovalen.NoSuchControl", Offered::nothing, false, CO_E_CLASSSTRING},
+        {"a class that is no control", HOSTED_CONTROL_CLASS, Offered::no_control, false, E_NOINTERFACE},
+        {"a control without IDispatch", HOSTED_CONTROL_CLASS, Offered::control_without_dispatch, false,
+         E_NOINTERFACE},
+        {"a window that is gone", HOSTED_CONTROL_CLASS, Offered::control_without_dispatch, true,
+         HRESULT_FROM_WIN32(ERROR_INVALID_WINDOW_HANDLE)},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.label);
+        IUnknown& instance = row.offered == Offered::control_without_dispatch
+                                 ? static_cast<IUnknown&>(static_cast<IOleObject&>(bare))
+                                 : static_cast<IUnknown&>(*source.dispatch());
+        ControlClass control_class(instance);
+        ASSERT_EQ(control_class.registered(), S_OK);
+        EXPECT_EQ(create_automation_object(row.prog_id, row.window_gone ? gone_window : window_.get(), false),
+                  nullptr);
+        EXPECT_EQ(last_error_code(), code(row.code)) << std::hex << last_error_code();
+        EXPECT_EQ(::GetWindow(window_.get(), GW_CHILD), nullptr);
+        EXPECT_EQ(live_object_count(), start_count_);
+        EXPECT_FALSE(bare.hosted());
+        EXPECT_EQ(bare.references(), 1);
+        EXPECT_EQ(source.references(), 1);
+    }
 }
 
 }  // namespace

@@ -93,17 +93,18 @@ using InvocationTest = LayerTest;
 
 enum class Operation { call, put, put_ref, text };
 
-std::int64_t run(Operation operation, ComLineObject* object, const std::wstring& command)
+std::int64_t run(Operation operation, ComLineObject* object, const std::wstring& command,
+                 ParsedCommand* prepared = nullptr)
 {
     switch (operation) {
     case Operation::call:
-        return object->methods->call_method(object, command, nullptr);
+        return object->methods->call_method(object, command, prepared);
     case Operation::put:
-        return object->methods->write_property(object, command, nullptr);
+        return object->methods->write_property(object, command, prepared);
     case Operation::put_ref:
-        return object->methods->write_property_ref(object, command, nullptr);
+        return object->methods->write_property_ref(object, command, prepared);
     case Operation::text:
-        object->methods->read_text(object, command, nullptr);
+        object->methods->read_text(object, command, prepared);
         return last_error_code();
     }
     return -2;
@@ -327,6 +328,31 @@ TEST_F(InvocationTest, ConvertsResultsToTheOperationsType)
     free_variant(value);
 }
 
+// An OLE date's integer part counts days from 1899-12-30 and its fraction is the time of day,
+// also before that day: -1.25 is 1899-12-29 06:00.
+TEST_F(InvocationTest, ReadDateTakesTheFractionAsTheTimeOfDayWhateverTheSign)
+{
+    const struct {
+        const char* label;
+        double ole_date;
+        std::int64_t seconds;
+    } cases[] = {
+        {"1899-12-29 06:00", -1.25, -2209226400},
+        {"1899-12-30 12:00", -0.5, -2209118400},
+        {"1899-12-30 06:00", 0.25, -2209140000},
+        {"1970-01-01 12:00", 25569.5, 43200},
+        {"1700-03-01 18:00", -72987.75, -8515173600},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.label);
+        auto* dates = new TestDispatch();
+        dates->add_member(L"When", 1, returns_date(row.ole_date));
+        Wrapped wrapped(dates);
+        EXPECT_EQ(read_date(wrapped.get(), L"When"), row.seconds);
+        EXPECT_EQ(last_error_code(), 0);
+    }
+}
+
 TEST_F(InvocationTest, ReadIntegerWidensEveryIntegerTypeAsOleAutomationDoes)
 {
     struct Row {
@@ -454,16 +480,55 @@ TEST_F(InvocationTest, AnEmptyCommandReachesNoObject)
     EXPECT_TRUE(recorder.target().calls().empty());
 }
 
-TEST_F(InvocationTest, AMalformedCommandIsReportedAndReachesNoObject)
+const std::wstring INVALID_ARGUMENT_TEXT =
+    L"One or more arguments are invalid. Possibly a numerical overflow or too many nested objects, -if so, try "
+    L"splitting your method call into two or more subcalls.";
+const std::wstring INVALID_POINTER_TEXT = L"An invalid pointer was supplied.";
+
+// Commands refused before the layer makes any call on the object: malformed ones, a put with no
+// value (which would hand Invoke a named argument that is not there), and a small number used as
+// an address (which the layer would follow into the null page).
+TEST_F(InvocationTest, ARefusedCommandIsReportedAndReachesNoObject)
 {
+    const struct {
+        Operation operation;
+        const wchar_t* command;
+        bool prepared;
+        HRESULT code;
+        const std::wstring& text;
+    } cases[] = {
+        {Operation::call, L"M(", false, E_INVALIDARG, INVALID_ARGUMENT_TEXT},
+        {Operation::call, L"M(1,)", false, E_INVALIDARG, INVALID_ARGUMENT_TEXT},
+        {Operation::call, L"a\\\\b", false, E_INVALIDARG, INVALID_ARGUMENT_TEXT},
+        {Operation::call, L"M(1) = 2 = 3", false, E_INVALIDARG, INVALID_ARGUMENT_TEXT},
+        {Operation::call, L"M('open", false, E_INVALIDARG, INVALID_ARGUMENT_TEXT},
+        {Operation::put, L"Value =", false, E_INVALIDARG, INVALID_ARGUMENT_TEXT},
+        {Operation::put, L"Value", false, E_INVALIDARG, INVALID_ARGUMENT_TEXT},
+        {Operation::put_ref, L"Value =", false, E_INVALIDARG, INVALID_ARGUMENT_TEXT},
+        {Operation::put, L"M\\Value =", false, E_INVALIDARG, INVALID_ARGUMENT_TEXT},
+        {Operation::put, L"Value =", true, E_INVALIDARG, INVALID_ARGUMENT_TEXT},
+        {Operation::put_ref, L"Value", true, E_INVALIDARG, INVALID_ARGUMENT_TEXT},
+        {Operation::call, L"M(5 as variant)", false, E_POINTER, INVALID_POINTER_TEXT},
+        {Operation::call, L"M(7 byref)", false, E_POINTER, INVALID_POINTER_TEXT},
+        {Operation::call, L"M(9 as object)", false, E_POINTER, INVALID_POINTER_TEXT},
+        {Operation::put, L"Value = 9 as comlineobject", false, E_POINTER, INVALID_POINTER_TEXT},
+        {Operation::text, L"M(9 as iunknown)", false, E_POINTER, INVALID_POINTER_TEXT},
+    };
     Wrapped recorder(make_recorder());
-    for (const wchar_t* command : {L"M(", L"M(1,)", L"a\\\\b", L"M(1) = 2 = 3", L"M('open"}) {
-        SCOPED_TRACE(command);
+    for (const auto& row : cases) {
+        SCOPED_TRACE(::testing::PrintToString(std::wstring(row.command)) + (row.prepared ? " prepared" : ""));
         record_error(nullptr, code_of(E_FAIL), false, {});
-        EXPECT_EQ(call_method(recorder.get(), command), code_of(E_INVALIDARG));
-        EXPECT_EQ(last_error_code(), code_of(E_INVALIDARG));
+        ParsedCommand* prepared = nullptr;
+        if (row.prepared) {
+            ASSERT_EQ(parse_command(row.command, &prepared), 0);
+        }
+        EXPECT_EQ(run(row.operation, recorder.get(), row.prepared ? L"" : row.command, prepared), code_of(row.code));
+        EXPECT_EQ(last_error_code(), code_of(row.code));
+        EXPECT_EQ(last_error_text(), row.text);
+        free_parsed_command(prepared);
     }
     EXPECT_EQ(recorder.target().name_lookups(), 0);
+    EXPECT_TRUE(recorder.target().calls().empty());
 }
 
 TEST_F(InvocationTest, AnUnknownMemberIsReportedAsSuch)

@@ -71,6 +71,7 @@ TestDispatch* make_awkward_object()
     object->add_member(L"FailLater", 3, raises(L"Fails afterwards", true));
     object->add_member(L"Nothing", 4, returns_object(nullptr));
     object->add_member(L"Word", 5, returns_text(L"not an object"));
+    object->add_member(L"_NewEnum", DISPID_NEWENUM, fails_leaving_exception_texts(E_FAIL));
     return object;
 }
 
@@ -100,6 +101,7 @@ void one_round(ComLineObject* dictionary, ComLineObject* awkward)
     call_method(awkward, L"Nothing\\Number");
     call_method(awkward, L"Word\\Number");
     call_method(awkward, L"Missing");
+    release_enumeration(open_enumeration(awkward, L""));  // its enumerator lookup fails
     ParsedCommand* prepared = nullptr;
     if (parse_command(L"Number", &prepared) == 0) {
         read_text(awkward, L"", prepared);

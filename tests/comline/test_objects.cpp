@@ -361,6 +361,18 @@ MemberBehaviour succeeds_silently()
     return [](const DISPPARAMS&, WORD, VARIANT*, EXCEPINFO*) { return S_OK; };
 }
 
+MemberBehaviour fails_leaving_exception_texts(HRESULT code)
+{
+    return [code](const DISPPARAMS&, WORD, VARIANT*, EXCEPINFO* exception) {
+        if (exception != nullptr) {
+            exception->bstrSource = ::SysAllocString(L"TestDispatch, a source that is not an exception");
+            exception->bstrDescription = ::SysAllocString(L"A description that no exception carries");
+            exception->bstrHelpFile = ::SysAllocString(L"C:\\help\\no exception at all.chm");
+        }
+        return code;
+    };
+}
+
 std::wstring braced(const CLSID& clsid)
 {
     wchar_t text[64] = {};

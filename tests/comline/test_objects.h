@@ -165,6 +165,9 @@ MemberBehaviour returns_object(IDispatch* object);  // adds a reference for each
 MemberBehaviour returns_unknown(IUnknown* object);
 MemberBehaviour raises(const wchar_t* description, bool deferred);
 MemberBehaviour succeeds_silently();
+// Fails with `code` (not DISP_E_EXCEPTION) yet fills the EXCEPINFO's three texts, which the
+// caller must free all the same.
+MemberBehaviour fails_leaving_exception_texts(HRESULT code);
 
 // A registration of a ProgID and its CLSID for the current user, removed again on destruction.
 class ClassRegistration {
