@@ -112,7 +112,7 @@ TEST_F(Actions, SendingTheMailHidesTheWindowAndHandsTheMailToTheDesktop)
     expect_hidden_and_stale();
     const std::vector<std::wstring> handed = testing::wait_for_host_record(L"xdg-email");
     ASSERT_EQ(handed.size(), 1u);
-    EXPECT_EQ(testing::percent_decoded(handed.front()), testing::percent_decoded(current_report_mail_url()));
+    EXPECT_EQ(testing::percent_decode(handed.front()), testing::percent_decode(current_report_mail_url()));
     EXPECT_TRUE(net.restore());
 }
 

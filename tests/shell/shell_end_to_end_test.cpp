@@ -4,6 +4,7 @@
 #include "support/build_paths.h"
 #include "support/host_stand_ins.h"
 #include "support/program_under_test.h"
+#include "support/strict_url.h"
 #include "support/system_program.h"
 
 #include <commctrl.h>
@@ -313,7 +314,7 @@ TEST_F(ButtonsEndToEnd, MailButtonHandsTheReportMailToTheDesktop)
     ASSERT_TRUE(program.wait_for_report_window(false));
     const std::vector<std::wstring> handed = testing::wait_for_host_record(L"xdg-email");
     ASSERT_EQ(handed.size(), 1u) << "one mail, one argument";
-    const std::wstring mail = testing::percent_decoded(handed.front());
+    const std::wstring mail = testing::percent_decode(handed.front());
     EXPECT_EQ(mail.rfind(std::wstring(L"mailto:") + SUPPORT_MAILBOX + L"?subject=", 0), 0u) << ::testing::PrintToString(mail);
     EXPECT_NE(mail.find(L"'s Computer Information&body=----Hardware----\r\nModel: "), std::wstring::npos);
     EXPECT_NE(mail.find(L"\r\nLast System Boot: "), std::wstring::npos);

@@ -40,32 +40,6 @@ std::string read_bytes(const std::wstring& path)
     return bytes;
 }
 
-int hex_value(char digit)
-{
-    if (digit >= '0' && digit <= '9') {
-        return digit - '0';
-    }
-    if (digit >= 'A' && digit <= 'F') {
-        return digit - 'A' + 10;
-    }
-    if (digit >= 'a' && digit <= 'f') {
-        return digit - 'a' + 10;
-    }
-    return -1;
-}
-
-std::string to_utf8(const std::wstring& text)
-{
-    if (text.empty()) {
-        return {};
-    }
-    const int length =
-        ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string bytes(static_cast<std::size_t>(length), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), length, nullptr, nullptr);
-    return bytes;
-}
-
 }  // namespace
 
 void clear_host_records()
@@ -98,23 +72,6 @@ std::vector<std::wstring> wait_for_host_record(const wchar_t* stand_in)
         return !arguments.empty();
     });
     return arguments;
-}
-
-std::wstring percent_decoded(const std::wstring& url)
-{
-    const std::string bytes = to_utf8(url);
-    std::string decoded;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        const int high = i + 2 < bytes.size() && bytes[i] == '%' ? hex_value(bytes[i + 1]) : -1;
-        const int low = high >= 0 ? hex_value(bytes[i + 2]) : -1;
-        if (low >= 0) {
-            decoded.push_back(static_cast<char>(high * 16 + low));
-            i += 2;
-        } else {
-            decoded.push_back(bytes[i]);
-        }
-    }
-    return from_utf8(decoded);
 }
 
 }  // namespace tovalen::testing

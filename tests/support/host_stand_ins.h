@@ -1,5 +1,7 @@
 // What the recording stand-ins for the host's xdg-open and xdg-email were handed: Wine passes
 // them the URLs and folders a program opens, so a test can check exactly what left the program.
+// Wine escapes blanks and backslashes on the way, so compare URLs percent-decoded
+// (support/strict_url.h).
 #pragma once
 
 #include <string>
@@ -14,9 +16,5 @@ void clear_host_records();
 std::vector<std::wstring> host_record(const wchar_t* stand_in);
 // Waits (generously) until the named stand-in has been called, then returns its record.
 std::vector<std::wstring> wait_for_host_record(const wchar_t* stand_in);
-
-// A URL with every %XX decoded (as UTF-8), so that a URL can be compared with what reached the
-// host whatever further escaping Wine applied on the way (it escapes blanks and backslashes).
-std::wstring percent_decoded(const std::wstring& url);
 
 }  // namespace tovalen::testing
