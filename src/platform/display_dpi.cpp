@@ -1,5 +1,7 @@
 #include "platform/display_dpi.h"
 
+#include "platform/system_folder.h"
+
 namespace tovalen::platform {
 
 namespace {
@@ -9,13 +11,11 @@ using GetDpiForWindowRoutine = UINT(WINAPI*)(HWND);
 using AdjustWindowRectExForDpiRoutine = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
 using GetSystemMetricsForDpiRoutine = int(WINAPI*)(int, UINT);
 
-// A user32 function that older systems lack: null there.
+// The newer user32 functions; null on systems that lack them.
 template <typename Routine>
 Routine user32_routine(const char* name)
 {
-    HMODULE user32 = ::GetModuleHandleW(L"user32.dll");
-    FARPROC found = user32 == nullptr ? nullptr : ::GetProcAddress(user32, name);
-    return reinterpret_cast<Routine>(reinterpret_cast<void (*)()>(found));
+    return system_routine<Routine>(L"user32.dll", name);
 }
 
 int screen_dpi()

@@ -40,20 +40,26 @@ inline void keep_program_search_out_of_current_directory()
     ::SetEnvironmentVariableW(L"NoDefaultCurrentDirectoryInExePath", L"1");
 }
 
+// A routine of a loaded system library that older systems lack: null there. Looked up rather
+// than imported, so that the program still starts on such a system.
+template <typename Routine>
+Routine system_routine(const wchar_t* library, const char* name)
+{
+    HMODULE module = ::GetModuleHandleW(library);
+    FARPROC found = module == nullptr ? nullptr : ::GetProcAddress(module, name);
+    return reinterpret_cast<Routine>(reinterpret_cast<void (*)()>(found));
+}
+
 // For the whole process, early in start-up: libraries loaded later, also by system code on the
-// program's behalf, come from the system folder; programs are not taken from the current
-// directory.
+// program's behalf, come from the system folder. (Programs started by bare name are kept out of
+// the current directory by start_program itself, the one place that starts them.)
 inline void keep_searches_to_the_system()
 {
     using SetDefaultDllDirectoriesRoutine = BOOL(WINAPI*)(DWORD);
-    // Looked up rather than imported, so that a Windows 7 without the update still starts.
-    if (HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll")) {
-        if (FARPROC found = ::GetProcAddress(kernel, "SetDefaultDllDirectories")) {
-            reinterpret_cast<SetDefaultDllDirectoriesRoutine>(reinterpret_cast<void (*)()>(found))(
-                LOAD_LIBRARY_SEARCH_SYSTEM32);
-        }
+    if (const auto set_default_directories =
+            system_routine<SetDefaultDllDirectoriesRoutine>(L"kernel32.dll", "SetDefaultDllDirectories")) {
+        set_default_directories(LOAD_LIBRARY_SEARCH_SYSTEM32);
     }
-    keep_program_search_out_of_current_directory();
 }
 
 }  // namespace tovalen::platform
