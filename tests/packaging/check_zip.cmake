@@ -1,6 +1,7 @@
-# Checks the ZIP: exactly one folder holding the program and the README of this build.
-#   cmake -DZIP=<zip> -DFOLDER=<folder in the zip> -DPROGRAM=<exe> -DREADME=<md> -DWORK=<dir> -P check_zip.cmake
-foreach(var ZIP FOLDER PROGRAM README WORK)
+# Checks the ZIP: exactly one folder holding the program, the README and the licence of this build.
+#   cmake -DZIP=<zip> -DFOLDER=<folder in the zip> -DPROGRAM=<exe> -DREADME=<md> -DLICENSE=<file> -DWORK=<dir>
+#         -P check_zip.cmake
+foreach(var ZIP FOLDER PROGRAM README LICENSE WORK)
   if(NOT DEFINED ${var})
     message(FATAL_ERROR "${var} is not set")
   endif()
@@ -13,7 +14,7 @@ endif()
 string(REGEX REPLACE "\n$" "" listing "${listing}")
 string(REPLACE "\n" ";" entries "${listing}")
 list(SORT entries)
-set(expected "${FOLDER}/;${FOLDER}/README.md;${FOLDER}/tovalen.exe")
+set(expected "${FOLDER}/;${FOLDER}/LICENSE;${FOLDER}/README.md;${FOLDER}/tovalen.exe")
 if(NOT entries STREQUAL expected)
   message(FATAL_ERROR "the ZIP holds [${entries}], expected [${expected}]")
 endif()
@@ -24,7 +25,7 @@ execute_process(COMMAND ${CMAKE_COMMAND} -E tar xf ${ZIP} WORKING_DIRECTORY ${WO
 if(NOT unpacked EQUAL 0)
   message(FATAL_ERROR "cannot unpack ${ZIP}")
 endif()
-foreach(pair "tovalen.exe=${PROGRAM}" "README.md=${README}")
+foreach(pair "tovalen.exe=${PROGRAM}" "README.md=${README}" "LICENSE=${LICENSE}")
   string(REPLACE "=" ";" pair "${pair}")
   list(GET pair 0 name)
   list(GET pair 1 original)

@@ -1,11 +1,15 @@
 #include "packaging/installation.h"
 
 #include "platform/handles.h"
+#include "policy_names.h"
 
 #include <msi.h>
+#include <msiquery.h>
 #include <shlobj.h>
 
 #include <algorithm>
+
+#include <gtest/gtest.h>
 
 namespace tovalen::testing {
 
@@ -16,10 +20,15 @@ using platform::UniqueFileHandle;
 using platform::UniqueKernelHandle;
 using platform::UniqueKey;
 
+void close_msi_handle(MSIHANDLE handle) noexcept { ::MsiCloseHandle(handle); }
+using UniqueMsiHandle = platform::UniqueHandle<MSIHANDLE, close_msi_handle>;
+
 constexpr DWORD MSIEXEC_TIMEOUT_MS = 120000;
 constexpr wchar_t RUN_KEY[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr wchar_t UNINSTALL_KEY[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 constexpr wchar_t RUN_VALUE_NAME[] = L"Tovalen";
+constexpr const wchar_t* POLICY_VALUE_NAMES[] = {POLICY_HELPDESK_SERVER, POLICY_PRINT_SERVER, POLICY_SUPPORT_MAILBOX,
+                                                 POLICY_TICKET_FORM_URL};
 
 REGSAM view_flag(RegistryView view) { return view == RegistryView::native64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY; }
 
@@ -68,6 +77,34 @@ DWORD number_or_zero(HKEY key, const wchar_t* name)
 
 ULONGLONG as_integer(DWORD high, DWORD low) { return (static_cast<ULONGLONG>(high) << 32) | low; }
 
+std::wstring known_folder(REFKNOWNFOLDERID id)
+{
+    UniqueCoTaskMemory folder;
+    PWSTR raw = nullptr;
+    if (FAILED(::SHGetKnownFolderPath(id, 0, nullptr, &raw))) {
+        return {};
+    }
+    folder.reset(raw);
+    return static_cast<const wchar_t*>(folder.get());
+}
+
+std::wstring record_text(MSIHANDLE record, UINT field)
+{
+    std::wstring text(64, L'\0');
+    for (;;) {
+        DWORD length = static_cast<DWORD>(text.size());
+        const UINT result = ::MsiRecordGetStringW(record, field, text.data(), &length);
+        if (result == ERROR_SUCCESS) {
+            text.resize(length);
+            return text;
+        }
+        if (result != ERROR_MORE_DATA) {
+            return {};
+        }
+        text.resize(static_cast<std::size_t>(length) + 1);
+    }
+}
+
 }  // namespace
 
 DWORD run_msiexec(const std::wstring& arguments)
@@ -91,7 +128,10 @@ DWORD run_msiexec(const std::wstring& arguments)
     return code;
 }
 
-DWORD install_silently(const std::wstring& package) { return run_msiexec(L"/i \"" + package + L"\" /qn"); }
+DWORD install_silently(const std::wstring& package, const std::wstring& properties)
+{
+    return run_msiexec(L"/i \"" + package + L"\" /qn " + properties);
+}
 
 DWORD uninstall_silently(const std::wstring& package_or_product_code)
 {
@@ -138,25 +178,38 @@ void remove_leftovers()
 {
     const std::wstring program = expected_program_path();
     ::DeleteFileW(program.c_str());
+    ::DeleteFileW(expected_license_path().c_str());
     ::RemoveDirectoryW(folder_of(program).c_str());
+    for (const auto& shortcut : possible_shortcut_paths()) {
+        ::DeleteFileW(shortcut.c_str());
+    }
+    ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, TOVALEN_INSTALLER_KEY, KEY_WOW64_64KEY, 0);
     UniqueKey run;
     if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, RUN_KEY, 0, KEY_SET_VALUE | KEY_WOW64_64KEY, run.put()) == ERROR_SUCCESS) {
         ::RegDeleteValueW(run.get(), RUN_VALUE_NAME);
     }
 }
 
-std::wstring expected_program_path()
-{
-    UniqueCoTaskMemory folder;
-    PWSTR raw = nullptr;
-    if (FAILED(::SHGetKnownFolderPath(FOLDERID_ProgramFiles, 0, nullptr, &raw))) {
-        return {};
-    }
-    folder.reset(raw);
-    return std::wstring(static_cast<const wchar_t*>(folder.get())) + L"\\Tovalen\\tovalen.exe";
-}
+std::wstring expected_program_path() { return known_folder(FOLDERID_ProgramFiles) + L"\\Tovalen\\tovalen.exe"; }
 
 std::wstring folder_of(const std::wstring& path) { return path.substr(0, path.find_last_of(L'\\')); }
+
+std::wstring expected_license_path() { return folder_of(expected_program_path()) + L"\\LICENSE"; }
+
+std::vector<std::wstring> possible_shortcut_paths()
+{
+    return {known_folder(FOLDERID_CommonPrograms) + L"\\Tovalen.lnk", known_folder(FOLDERID_Programs) + L"\\Tovalen.lnk"};
+}
+
+std::wstring installed_shortcut()
+{
+    for (const auto& path : possible_shortcut_paths()) {
+        if (path_exists(path)) {
+            return path;
+        }
+    }
+    return {};
+}
 
 std::optional<std::wstring> run_value(RegistryView view)
 {
@@ -165,6 +218,83 @@ std::optional<std::wstring> run_value(RegistryView view)
         return std::nullopt;
     }
     return string_value(key.get(), RUN_VALUE_NAME);
+}
+
+RegistryTexts machine_values(const std::wstring& key_path)
+{
+    RegistryTexts values;
+    const UniqueKey key = open_machine_key(key_path, RegistryView::native64);
+    if (!key) {
+        return values;
+    }
+    std::vector<wchar_t> name(16384);
+    for (DWORD index = 0;; ++index) {
+        DWORD length = static_cast<DWORD>(name.size());
+        DWORD type = 0;
+        if (::RegEnumValueW(key.get(), index, name.data(), &length, nullptr, &type, nullptr, nullptr) !=
+            ERROR_SUCCESS) {
+            break;
+        }
+        const std::wstring value_name(name.data(), length);
+        values[value_name] = type == REG_SZ ? string_value(key.get(), value_name.c_str()).value_or(L"(unreadable)")
+                                            : L"(type " + std::to_wstring(type) + L")";
+    }
+    return values;
+}
+
+RegistryTexts policy_values()
+{
+    RegistryTexts values = machine_values(POLICY_KEY);
+    std::erase_if(values, [](const auto& value) {
+        return std::none_of(std::begin(POLICY_VALUE_NAMES), std::end(POLICY_VALUE_NAMES),
+                            [&](const wchar_t* name) { return value.first == name; });
+    });
+    return values;
+}
+
+std::optional<ShortcutView> read_shortcut(const std::wstring& path)
+{
+    if (path.empty()) {
+        return std::nullopt;
+    }
+    const platform::CoInitGuard com;
+    platform::ComPtr<IShellLinkW> link;
+    platform::ComPtr<IPersistFile> file;
+    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.put_void())) ||
+        FAILED(link.query(IID_IPersistFile, file.put_void())) || FAILED(file->Load(path.c_str(), STGM_READ))) {
+        return std::nullopt;
+    }
+    ShortcutView view;
+    wchar_t text[MAX_PATH] = {};
+    if (SUCCEEDED(link->GetPath(text, MAX_PATH, nullptr, SLGP_RAWPATH))) {
+        view.target = text;
+    }
+    if (SUCCEEDED(link->GetWorkingDirectory(text, MAX_PATH))) {
+        view.working_directory = text;
+    }
+    if (SUCCEEDED(link->GetIconLocation(text, MAX_PATH, &view.icon_index))) {
+        view.icon_file = text;
+    }
+    return view;
+}
+
+std::vector<ShortcutRow> shortcut_rows(const std::wstring& package)
+{
+    std::vector<ShortcutRow> rows;
+    UniqueMsiHandle database;
+    UniqueMsiHandle view;
+    if (::MsiOpenDatabaseW(package.c_str(), MSIDBOPEN_READONLY, database.put()) != ERROR_SUCCESS ||
+        ::MsiDatabaseOpenViewW(database.get(),
+                               L"SELECT `Directory_`, `Name`, `Target`, `Icon_`, `WkDir` FROM `Shortcut`",
+                               view.put()) != ERROR_SUCCESS ||
+        ::MsiViewExecute(view.get(), 0) != ERROR_SUCCESS) {
+        return rows;
+    }
+    for (UniqueMsiHandle record; ::MsiViewFetch(view.get(), record.put()) == ERROR_SUCCESS;) {
+        rows.push_back({record_text(record.get(), 1), record_text(record.get(), 2), record_text(record.get(), 3),
+                        record_text(record.get(), 4), record_text(record.get(), 5)});
+    }
+    return rows;
 }
 
 std::vector<UninstallEntry> tovalen_uninstall_entries(RegistryView view)
@@ -242,7 +372,40 @@ std::wstring file_version(const std::wstring& path)
 
 InstallationSnapshot take_snapshot()
 {
-    return {file_state(expected_program_path()), run_value(), tovalen_uninstall_entries(), installed_products()};
+    return {file_state(expected_program_path()),
+            file_state(expected_license_path()),
+            read_shortcut(installed_shortcut()),
+            run_value(),
+            policy_values(),
+            machine_values(TOVALEN_INSTALLER_KEY),
+            tovalen_uninstall_entries(),
+            installed_products()};
+}
+
+void PrintTo(const FileState& file, std::ostream* out)
+{
+    *out << (file.exists ? "{size " + std::to_string(file.size) + ", written " + std::to_string(file.last_write) + "}"
+                         : std::string("{missing}"));
+}
+
+void PrintTo(const InstallationSnapshot& snapshot, std::ostream* out)
+{
+    *out << "\n  program ";
+    PrintTo(snapshot.program, out);
+    *out << "\n  license ";
+    PrintTo(snapshot.license, out);
+    *out << "\n  shortcut ";
+    if (snapshot.shortcut) {
+        *out << ::testing::PrintToString(snapshot.shortcut->target) << " in "
+             << ::testing::PrintToString(snapshot.shortcut->working_directory) << " icon "
+             << ::testing::PrintToString(snapshot.shortcut->icon_file) << "," << snapshot.shortcut->icon_index;
+    } else {
+        *out << "missing";
+    }
+    *out << "\n  run " << ::testing::PrintToString(snapshot.run) << "\n  policy "
+         << ::testing::PrintToString(snapshot.policy) << "\n  installer record "
+         << ::testing::PrintToString(snapshot.installer_record) << "\n  uninstall entries "
+         << snapshot.entries.size() << "\n  products " << ::testing::PrintToString(snapshot.products);
 }
 
 }  // namespace tovalen::testing

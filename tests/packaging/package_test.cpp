@@ -1,13 +1,20 @@
 // The installer package, installed, upgraded and removed for real with msiexec in the test
 // prefix, silently as a deployment tool runs it.
 #include "packaging/installation.h"
+#include "policy_names.h"
 #include "stop_program/run_command.h"
+#include "stop_program/stop_program.h"
 #include "support/build_paths.h"
 #include "support/program_under_test.h"
+#include "support/registry_values.h"
 
 #include <msi.h>
+#include <shellapi.h>
+#include <shlobj.h>
 
 #include <gtest/gtest.h>
+
+#include <optional>
 
 namespace tovalen {
 namespace {
@@ -19,6 +26,7 @@ const std::wstring NEXT_VERSION = TOVALEN_NEXT_VERSION;
 
 std::wstring current_package() { return build_file(TOVALEN_CURRENT_PACKAGE); }
 std::wstring next_package() { return build_file(TOVALEN_NEXT_PACKAGE); }
+std::wstring signed_package() { return build_file(TOVALEN_SIGNED_PACKAGE); }
 
 class Package : public ::testing::Test {
 protected:
@@ -29,6 +37,7 @@ protected:
         remove_leftovers();
         ASSERT_EQ(installed_products().size(), 0u) << "a version from before could not be removed";
         ASSERT_FALSE(path_exists(program)) << "a program file from before could not be removed";
+        ASSERT_EQ(installed_shortcut(), L"") << "a shortcut from before could not be removed";
         ASSERT_EQ(run_value(), std::nullopt) << "a Run value from before could not be removed";
     }
     void TearDown() override
@@ -37,18 +46,36 @@ protected:
         remove_leftovers();
     }
 
-    void install(const std::wstring& package) { ASSERT_EQ(install_silently(package), ERROR_SUCCESS); }
+    void install(const std::wstring& package, const std::wstring& properties = L"")
+    {
+        ASSERT_EQ(install_silently(package, properties), ERROR_SUCCESS) << ::testing::PrintToString(properties);
+    }
 
-    void expect_removed_without_a_trace()
+    // Values Group Policy set in the policy key, put back as they were after the test (after
+    // TearDown, so that no uninstall of a failed test runs after the put-back).
+    void set_by_group_policy(const RegistryTexts& values)
+    {
+        group_policy_.emplace(HKEY_LOCAL_MACHINE, POLICY_KEY);
+        for (const auto& [name, text] : values) {
+            ASSERT_TRUE(group_policy_->set_text(name, text));
+        }
+        ASSERT_EQ(policy_values(), values) << "the test starts from exactly the values Group Policy set";
+    }
+
+    void expect_removed_without_a_trace(const RegistryTexts& left_by_group_policy = {})
     {
         EXPECT_FALSE(path_exists(program)) << "the program file";
+        EXPECT_FALSE(path_exists(license)) << "the licence";
         EXPECT_FALSE(path_exists(folder_of(program))) << "the program folder";
+        EXPECT_EQ(installed_shortcut(), L"") << "the Start-menu shortcut";
         EXPECT_EQ(run_value(), std::nullopt);
+        EXPECT_EQ(policy_values(), left_by_group_policy) << "only what the installer wrote is removed";
+        EXPECT_TRUE(machine_values(TOVALEN_INSTALLER_KEY).empty()) << "the installer's own record";
         EXPECT_TRUE(tovalen_uninstall_entries().empty());
         EXPECT_TRUE(installed_products().empty());
     }
 
-    void expect_one_installation_of(const std::wstring& version)
+    void expect_one_installation_of(const std::wstring& version, bool starts_at_logon = true)
     {
         const auto products = installed_products();
         ASSERT_EQ(products.size(), 1u);
@@ -60,10 +87,18 @@ protected:
         const auto built = file_bytes(tovalen_program_path());
         ASSERT_FALSE(built.empty());
         EXPECT_EQ(file_bytes(program), built);
-        EXPECT_EQ(run_value(), L"\"" + program + L"\"");
+        const auto source_license = file_bytes(build_file(TOVALEN_SOURCE_LICENSE));
+        ASSERT_FALSE(source_license.empty());
+        EXPECT_EQ(file_bytes(license), source_license) << "the licence beside the program";
+        EXPECT_NE(installed_shortcut(), L"") << "the Start-menu shortcut";
+        EXPECT_EQ(run_value(), starts_at_logon ? std::optional<std::wstring>(L"\"" + program + L"\"") : std::nullopt);
     }
 
     const std::wstring program = expected_program_path();
+    const std::wstring license = expected_license_path();
+
+private:
+    std::optional<RegistryValues> group_policy_;
 };
 
 TEST_F(Package, SilentInstallPutsTheProgramWhereItsRunValueStartsIt)
@@ -108,9 +143,18 @@ TEST_F(Package, PackageVersionIsTheProgramsVersion)
     EXPECT_EQ(product_info(installed_products().front(), INSTALLPROPERTY_VERSIONSTRING), file_version(program));
 }
 
-TEST_F(Package, InstalledProgramStartsAndShowsItsReportOnALeftPress)
+// A package signed with the build's throwaway certificate installs and runs as the unsigned one.
+struct PackageRow {
+    const char* name;
+    std::wstring (*package)();
+    friend void PrintTo(const PackageRow& row, std::ostream* out) { *out << row.name; }
+};
+
+class InstalledProgram : public Package, public ::testing::WithParamInterface<PackageRow> {};
+
+TEST_P(InstalledProgram, StartsAndShowsItsReportOnALeftPress)
 {
-    install(current_package());
+    install(GetParam().package());
     const auto command = run_value();
     ASSERT_TRUE(command.has_value());
 
@@ -124,11 +168,17 @@ TEST_F(Package, InstalledProgramStartsAndShowsItsReportOnALeftPress)
         << ::testing::PrintToString(started.editor_text());
 }
 
+INSTANTIATE_TEST_SUITE_P(Packages, InstalledProgram,
+                         ::testing::Values(PackageRow{"unsigned", current_package}, PackageRow{"signed", signed_package}),
+                         [](const auto& row) { return std::string(row.param.name); });
+
 TEST_F(Package, SecondInstallOfTheSameVersionChangesNothingAndSucceeds)
 {
     install(current_package());
     const InstallationSnapshot before = take_snapshot();
     ASSERT_TRUE(before.program.exists);
+    ASSERT_TRUE(before.license.exists);
+    ASSERT_TRUE(before.shortcut.has_value());
     ASSERT_TRUE(before.run.has_value());
     ASSERT_EQ(before.entries.size(), 1u);
     ASSERT_EQ(before.products.size(), 1u);
@@ -175,9 +225,20 @@ TEST_F(Package, SilentUninstallRemovesFileRunValueAndEntry)
     EXPECT_FALSE(path_exists(cached_package)) << "the installer's copy of the package";
 }
 
-TEST_F(Package, UninstallWhileTheProgramRunsEndsItAndRemovesEverything)
+// The stop before the uninstall finds the installed program also without a Run value.
+struct RunningRow {
+    const char* name;
+    std::wstring properties;
+    bool starts_at_logon;
+    friend void PrintTo(const RunningRow& row, std::ostream* out) { *out << row.name; }
+};
+
+class UninstallWhileTheProgramRuns : public Package, public ::testing::WithParamInterface<RunningRow> {};
+
+TEST_P(UninstallWhileTheProgramRuns, EndsItAndRemovesEverything)
 {
-    install(current_package());
+    install(current_package(), GetParam().properties);
+    ASSERT_EQ(run_value().has_value(), GetParam().starts_at_logon);
     ProgramUnderTest running(program);
     ASSERT_NE(running.main_window(), nullptr);
     ProgramUnderTest elsewhere(tovalen_program_path());
@@ -190,6 +251,11 @@ TEST_F(Package, UninstallWhileTheProgramRunsEndsItAndRemovesEverything)
     EXPECT_EQ(elsewhere.wait_exit(0), static_cast<DWORD>(STILL_ACTIVE)) << "a copy run from elsewhere is not ours";
 }
 
+INSTANTIATE_TEST_SUITE_P(Autostart, UninstallWhileTheProgramRuns,
+                         ::testing::Values(RunningRow{"starting_at_logon", L"", true},
+                                RunningRow{"without_autostart", L"AUTOSTART=0", false}),
+                         [](const auto& row) { return std::string(row.param.name); });
+
 TEST_F(Package, UpgradeWhileTheOlderProgramRunsReplacesIt)
 {
     install(current_package());
@@ -200,6 +266,147 @@ TEST_F(Package, UpgradeWhileTheOlderProgramRunsReplacesIt)
 
     EXPECT_NE(running.wait_exit(10000), static_cast<DWORD>(STILL_ACTIVE)) << "the older copy was ended";
     expect_one_installation_of(NEXT_VERSION);
+}
+
+// The installer's properties: each one given writes its value into the policy key; values it was
+// not given, including those Group Policy set, are neither written nor removed.
+struct PropertiesRow {
+    const char* name;
+    std::wstring properties;
+    RegistryTexts set_by_group_policy;
+    RegistryTexts policy_after_install;
+    bool starts_at_logon;
+    friend void PrintTo(const PropertiesRow& row, std::ostream* out) { *out << row.name; }
+};
+
+class InstallProperties : public Package, public ::testing::WithParamInterface<PropertiesRow> {};
+
+TEST_P(InstallProperties, WriteExactlyTheValuesGivenAndUninstallRemovesOnlyThose)
+{
+    const PropertiesRow& row = GetParam();
+    ASSERT_NO_FATAL_FAILURE(set_by_group_policy(row.set_by_group_policy));
+
+    install(current_package(), row.properties);
+
+    EXPECT_EQ(policy_values(), row.policy_after_install);
+    expect_one_installation_of(CURRENT_VERSION, row.starts_at_logon);
+
+    EXPECT_EQ(uninstall_silently(current_package()), ERROR_SUCCESS);
+
+    expect_removed_without_a_trace(row.set_by_group_policy);
+}
+
+const std::wstring HELPDESK = L"helpdesk.corp.example:8443";
+const std::wstring PRINT = L"print01.corp.example";
+const std::wstring MAILBOX = L"it-support@corp.example";
+const std::wstring FORM_URL = L"https://helpdesk.corp.example/tickets/new?ListId=7&Source=Tovalen";
+const std::wstring POLICY_PRINT = L"gpo-print.corp.example";
+const std::wstring POLICY_FORM_URL = L"https://gpo.corp.example/form";
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, InstallProperties,
+    ::testing::Values(PropertiesRow{"nothing_given", L"", {}, {}, true},
+           PropertiesRow{"helpdesk_server_beside_group_policy",
+                         L"HELPDESK_SERVER=" + HELPDESK,
+                         {{POLICY_PRINT_SERVER, POLICY_PRINT}, {POLICY_TICKET_FORM_URL, POLICY_FORM_URL}},
+                         {{POLICY_HELPDESK_SERVER, HELPDESK},
+                          {POLICY_PRINT_SERVER, POLICY_PRINT},
+                          {POLICY_TICKET_FORM_URL, POLICY_FORM_URL}},
+                         true},
+           PropertiesRow{"print_server_without_autostart",
+                         L"PRINT_SERVER=" + PRINT + L" AUTOSTART=0",
+                         {},
+                         {{POLICY_PRINT_SERVER, PRINT}},
+                         false},
+           PropertiesRow{"support_mailbox_with_autostart",
+                         L"SUPPORT_MAILBOX=" + MAILBOX + L" AUTOSTART=1",
+                         {},
+                         {{POLICY_SUPPORT_MAILBOX, MAILBOX}},
+                         true},
+           PropertiesRow{"ticket_form_url", L"TICKET_FORM_URL=\"" + FORM_URL + L"\"", {}, {{POLICY_TICKET_FORM_URL, FORM_URL}},
+                         true}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST_F(Package, UpgradeWithoutPropertiesKeepsWhatTheOlderVersionWasGiven)
+{
+    const RegistryTexts by_group_policy{{POLICY_SUPPORT_MAILBOX, MAILBOX}};
+    ASSERT_NO_FATAL_FAILURE(set_by_group_policy(by_group_policy));
+    install(current_package(), L"HELPDESK_SERVER=" + HELPDESK + L" AUTOSTART=0");
+
+    install(next_package());
+
+    expect_one_installation_of(NEXT_VERSION, false);
+    const RegistryTexts kept{{POLICY_HELPDESK_SERVER, HELPDESK}, {POLICY_SUPPORT_MAILBOX, MAILBOX}};
+    EXPECT_EQ(policy_values(), kept);
+
+    EXPECT_EQ(uninstall_silently(next_package()), ERROR_SUCCESS);
+
+    expect_removed_without_a_trace(by_group_policy);
+}
+
+TEST_F(Package, ShortcutTableHoldsTheStartMenuEntryWithTheProgramsIcon)
+{
+    const std::vector<ShortcutRow> expected{
+        {L"ProgramMenuFolder", L"Tovalen", L"[#tovalen.exe]", L"tovalen.ico", L"INSTALLDIR"}};
+
+    EXPECT_EQ(shortcut_rows(current_package()), expected);
+}
+
+// The window of a running copy of the given program file, found among all processes.
+HWND report_window_of(const std::wstring& program_path)
+{
+    struct Search {
+        const std::wstring& program;
+        HWND found = nullptr;
+    } search{program_path};
+    ::EnumWindows(
+        [](HWND window, LPARAM context) -> BOOL {
+            auto* wanted = reinterpret_cast<Search*>(context);
+            wchar_t class_name[64] = {};
+            ::GetClassNameW(window, class_name, 64);
+            DWORD process_id = 0;
+            ::GetWindowThreadProcessId(window, &process_id);
+            const platform::UniqueKernelHandle process(
+                ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process_id));
+            wchar_t image[MAX_PATH] = {};
+            DWORD length = MAX_PATH;
+            if (wcscmp(class_name, L"TovalenReportWindow") == 0 && process &&
+                ::QueryFullProcessImageNameW(process.get(), 0, image, &length) &&
+                _wcsicmp(image, wanted->program.c_str()) == 0) {
+                wanted->found = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+TEST_F(Package, StartMenuShortcutStartsTheInstalledProgram)
+{
+    install(current_package());
+    ASSERT_EQ(report_window_of(program), nullptr) << "no copy runs before the shortcut is started";
+    const std::wstring shortcut = installed_shortcut();
+    const auto view = read_shortcut(shortcut);
+    ASSERT_TRUE(view.has_value()) << ::testing::PrintToString(shortcut);
+    EXPECT_EQ(view->target, program);
+    EXPECT_EQ(view->working_directory, folder_of(program) + L"\\") << "the installer writes a folder with its backslash";
+    const auto product_icon = file_bytes(build_file(TOVALEN_SOURCE_ICON));
+    ASSERT_FALSE(product_icon.empty());
+    EXPECT_EQ(file_bytes(view->icon_file), product_icon) << "the program's icon: " << ::testing::PrintToString(view->icon_file);
+
+    SHELLEXECUTEINFOW execute{};
+    execute.cbSize = sizeof execute;
+    execute.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+    execute.lpVerb = L"open";
+    execute.lpFile = shortcut.c_str();
+    execute.nShow = SW_SHOWNORMAL;
+    ASSERT_TRUE(::ShellExecuteExW(&execute)) << ::GetLastError();
+
+    EXPECT_TRUE(wait_until([&] { return report_window_of(program) != nullptr; }));
+    const packaging::StopOutcome ended = packaging::stop_program_copies(program, 10000);
+    EXPECT_EQ(ended.found, 1u) << "one copy of the installed program";
+    EXPECT_EQ(ended.still_running, 0u);
 }
 
 }  // namespace
