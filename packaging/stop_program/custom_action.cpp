@@ -1,6 +1,6 @@
 // The installer's custom action that ends the running copies of the installed program before
-// the uninstall removes its file. It runs deferred, as the system, and receives the Run key's
-// command of the installation as its CustomActionData.
+// the uninstall removes its file. It runs deferred, as the system, and receives the installed
+// program, quoted as a command line, as its CustomActionData.
 #include "stop_program/run_command.h"
 #include "stop_program/stop_program.h"
 
@@ -50,7 +50,7 @@ extern "C" __declspec(dllexport) UINT __stdcall StopRunningProgram(MSIHANDLE ins
 {
     const std::wstring program = program_of_run_command(custom_action_data(install));
     if (program.empty()) {
-        return ERROR_SUCCESS;  // no command, so no copy of ours that logon starts
+        return ERROR_SUCCESS;  // no installed program on record, so no copy of ours to end
     }
     const StopOutcome outcome = stop_program_copies(program, WAIT_FOR_END_MS);
     log_line(install, L"Tovalen: " + std::to_wstring(outcome.ended) + L" of " + std::to_wstring(outcome.found) +

@@ -198,7 +198,8 @@ std::wstring expected_license_path() { return folder_of(expected_program_path())
 
 std::vector<std::wstring> possible_shortcut_paths()
 {
-    return {known_folder(FOLDERID_CommonPrograms) + L"\\Tovalen.lnk", known_folder(FOLDERID_Programs) + L"\\Tovalen.lnk"};
+    return {known_folder(FOLDERID_CommonPrograms) + L"\\Tovalen.lnk",
+            known_folder(FOLDERID_Programs) + L"\\Tovalen.lnk"};
 }
 
 std::wstring installed_shortcut()

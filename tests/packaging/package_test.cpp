@@ -10,7 +10,6 @@
 
 #include <msi.h>
 #include <shellapi.h>
-#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
@@ -169,7 +168,8 @@ TEST_P(InstalledProgram, StartsAndShowsItsReportOnALeftPress)
 }
 
 INSTANTIATE_TEST_SUITE_P(Packages, InstalledProgram,
-                         ::testing::Values(PackageRow{"unsigned", current_package}, PackageRow{"signed", signed_package}),
+                         ::testing::Values(PackageRow{"unsigned", current_package},
+                                           PackageRow{"signed", signed_package}),
                          [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(Package, SecondInstallOfTheSameVersionChangesNothingAndSucceeds)
@@ -253,7 +253,7 @@ TEST_P(UninstallWhileTheProgramRuns, EndsItAndRemovesEverything)
 
 INSTANTIATE_TEST_SUITE_P(Autostart, UninstallWhileTheProgramRuns,
                          ::testing::Values(RunningRow{"starting_at_logon", L"", true},
-                                RunningRow{"without_autostart", L"AUTOSTART=0", false}),
+                                           RunningRow{"without_autostart", L"AUTOSTART=0", false}),
                          [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(Package, UpgradeWhileTheOlderProgramRunsReplacesIt)
@@ -305,39 +305,46 @@ const std::wstring POLICY_FORM_URL = L"https://gpo.corp.example/form";
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, InstallProperties,
-    ::testing::Values(PropertiesRow{"nothing_given", L"", {}, {}, true},
-           PropertiesRow{"helpdesk_server_beside_group_policy",
-                         L"HELPDESK_SERVER=" + HELPDESK,
-                         {{POLICY_PRINT_SERVER, POLICY_PRINT}, {POLICY_TICKET_FORM_URL, POLICY_FORM_URL}},
-                         {{POLICY_HELPDESK_SERVER, HELPDESK},
-                          {POLICY_PRINT_SERVER, POLICY_PRINT},
-                          {POLICY_TICKET_FORM_URL, POLICY_FORM_URL}},
-                         true},
-           PropertiesRow{"print_server_without_autostart",
-                         L"PRINT_SERVER=" + PRINT + L" AUTOSTART=0",
-                         {},
-                         {{POLICY_PRINT_SERVER, PRINT}},
-                         false},
-           PropertiesRow{"support_mailbox_with_autostart",
-                         L"SUPPORT_MAILBOX=" + MAILBOX + L" AUTOSTART=1",
-                         {},
-                         {{POLICY_SUPPORT_MAILBOX, MAILBOX}},
-                         true},
-           PropertiesRow{"ticket_form_url", L"TICKET_FORM_URL=\"" + FORM_URL + L"\"", {}, {{POLICY_TICKET_FORM_URL, FORM_URL}},
-                         true}),
+    ::testing::Values(
+        PropertiesRow{"nothing_given", L"", {}, {}, true},
+        PropertiesRow{"helpdesk_server_beside_group_policy",
+                      L"HELPDESK_SERVER=" + HELPDESK,
+                      {{POLICY_PRINT_SERVER, POLICY_PRINT}, {POLICY_TICKET_FORM_URL, POLICY_FORM_URL}},
+                      {{POLICY_HELPDESK_SERVER, HELPDESK},
+                       {POLICY_PRINT_SERVER, POLICY_PRINT},
+                       {POLICY_TICKET_FORM_URL, POLICY_FORM_URL}},
+                      true},
+        PropertiesRow{"print_server_without_autostart",
+                      L"PRINT_SERVER=" + PRINT + L" AUTOSTART=0",
+                      {},
+                      {{POLICY_PRINT_SERVER, PRINT}},
+                      false},
+        PropertiesRow{"support_mailbox_with_autostart",
+                      L"SUPPORT_MAILBOX=" + MAILBOX + L" AUTOSTART=1",
+                      {},
+                      {{POLICY_SUPPORT_MAILBOX, MAILBOX}},
+                      true},
+        PropertiesRow{"ticket_form_url",
+                      L"TICKET_FORM_URL=\"" + FORM_URL + L"\"",
+                      {},
+                      {{POLICY_TICKET_FORM_URL, FORM_URL}},
+                      true}),
     [](const auto& row) { return std::string(row.param.name); });
 
-TEST_F(Package, UpgradeWithoutPropertiesKeepsWhatTheOlderVersionWasGiven)
+// A major upgrade removes the older version with all it wrote; the newer one writes again what
+// the older was given, unless it is given a property anew, and never takes over Group Policy's.
+TEST_F(Package, UpgradeKeepsWhatTheOlderVersionWasGivenUnlessGivenAnew)
 {
     const RegistryTexts by_group_policy{{POLICY_SUPPORT_MAILBOX, MAILBOX}};
     ASSERT_NO_FATAL_FAILURE(set_by_group_policy(by_group_policy));
-    install(current_package(), L"HELPDESK_SERVER=" + HELPDESK + L" AUTOSTART=0");
+    install(current_package(), L"HELPDESK_SERVER=" + HELPDESK + L" PRINT_SERVER=" + PRINT + L" AUTOSTART=0");
 
-    install(next_package());
+    install(next_package(), L"PRINT_SERVER=" + POLICY_PRINT);
 
     expect_one_installation_of(NEXT_VERSION, false);
-    const RegistryTexts kept{{POLICY_HELPDESK_SERVER, HELPDESK}, {POLICY_SUPPORT_MAILBOX, MAILBOX}};
-    EXPECT_EQ(policy_values(), kept);
+    const RegistryTexts upgraded{
+        {POLICY_HELPDESK_SERVER, HELPDESK}, {POLICY_PRINT_SERVER, POLICY_PRINT}, {POLICY_SUPPORT_MAILBOX, MAILBOX}};
+    EXPECT_EQ(policy_values(), upgraded);
 
     EXPECT_EQ(uninstall_silently(next_package()), ERROR_SUCCESS);
 
@@ -352,31 +359,34 @@ TEST_F(Package, ShortcutTableHoldsTheStartMenuEntryWithTheProgramsIcon)
     EXPECT_EQ(shortcut_rows(current_package()), expected);
 }
 
-// The window of a running copy of the given program file, found among all processes.
-HWND report_window_of(const std::wstring& program_path)
+bool is_report_window_of(HWND window, const std::wstring& program_path)
+{
+    wchar_t class_name[64] = {};
+    ::GetClassNameW(window, class_name, 64);
+    if (wcscmp(class_name, L"TovalenReportWindow") != 0) {
+        return false;
+    }
+    DWORD process_id = 0;
+    ::GetWindowThreadProcessId(window, &process_id);
+    const platform::UniqueKernelHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process_id));
+    wchar_t image[MAX_PATH] = {};
+    DWORD length = MAX_PATH;
+    return process && ::QueryFullProcessImageNameW(process.get(), 0, image, &length) &&
+           _wcsicmp(image, program_path.c_str()) == 0;
+}
+
+// Whether a copy started from the given program file runs, whoever started it.
+bool report_window_exists(const std::wstring& program_path)
 {
     struct Search {
         const std::wstring& program;
-        HWND found = nullptr;
+        bool found = false;
     } search{program_path};
     ::EnumWindows(
         [](HWND window, LPARAM context) -> BOOL {
             auto* wanted = reinterpret_cast<Search*>(context);
-            wchar_t class_name[64] = {};
-            ::GetClassNameW(window, class_name, 64);
-            DWORD process_id = 0;
-            ::GetWindowThreadProcessId(window, &process_id);
-            const platform::UniqueKernelHandle process(
-                ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process_id));
-            wchar_t image[MAX_PATH] = {};
-            DWORD length = MAX_PATH;
-            if (wcscmp(class_name, L"TovalenReportWindow") == 0 && process &&
-                ::QueryFullProcessImageNameW(process.get(), 0, image, &length) &&
-                _wcsicmp(image, wanted->program.c_str()) == 0) {
-                wanted->found = window;
-                return FALSE;
-            }
-            return TRUE;
+            wanted->found = is_report_window_of(window, wanted->program);
+            return wanted->found ? FALSE : TRUE;
         },
         reinterpret_cast<LPARAM>(&search));
     return search.found;
@@ -385,15 +395,16 @@ HWND report_window_of(const std::wstring& program_path)
 TEST_F(Package, StartMenuShortcutStartsTheInstalledProgram)
 {
     install(current_package());
-    ASSERT_EQ(report_window_of(program), nullptr) << "no copy runs before the shortcut is started";
+    ASSERT_FALSE(report_window_exists(program)) << "no copy runs before the shortcut is started";
     const std::wstring shortcut = installed_shortcut();
     const auto view = read_shortcut(shortcut);
     ASSERT_TRUE(view.has_value()) << ::testing::PrintToString(shortcut);
     EXPECT_EQ(view->target, program);
-    EXPECT_EQ(view->working_directory, folder_of(program) + L"\\") << "the installer writes a folder with its backslash";
+    EXPECT_EQ(view->working_directory, folder_of(program) + L"\\") << "a folder as the installer writes it";
     const auto product_icon = file_bytes(build_file(TOVALEN_SOURCE_ICON));
     ASSERT_FALSE(product_icon.empty());
-    EXPECT_EQ(file_bytes(view->icon_file), product_icon) << "the program's icon: " << ::testing::PrintToString(view->icon_file);
+    EXPECT_EQ(file_bytes(view->icon_file), product_icon)
+        << "the program's icon: " << ::testing::PrintToString(view->icon_file);
 
     SHELLEXECUTEINFOW execute{};
     execute.cbSize = sizeof execute;
@@ -403,7 +414,7 @@ TEST_F(Package, StartMenuShortcutStartsTheInstalledProgram)
     execute.nShow = SW_SHOWNORMAL;
     ASSERT_TRUE(::ShellExecuteExW(&execute)) << ::GetLastError();
 
-    EXPECT_TRUE(wait_until([&] { return report_window_of(program) != nullptr; }));
+    EXPECT_TRUE(wait_until([&] { return report_window_exists(program); }));
     const packaging::StopOutcome ended = packaging::stop_program_copies(program, 10000);
     EXPECT_EQ(ended.found, 1u) << "one copy of the installed program";
     EXPECT_EQ(ended.still_running, 0u);
