@@ -17,6 +17,7 @@
 #include "support/recorded_messages.h"
 #include "support/registry_values.h"
 #include "support/scoped_state.h"
+#include "support/share_stand_in.h"
 #include "support/strict_url.h"
 #include "support/system_program.h"
 
@@ -80,12 +81,11 @@ TEST_F(Actions, HelpdeskFormStartsTheBrowserWithTheFormUrl)
 TEST_F(Actions, PrinterShareIsThePrintServersShare)
 {
     EXPECT_EQ(printer_share_path(PRINT_SERVER), std::wstring(L"\\\\") + PRINT_SERVER + L"\\printers$");
+    testing::PrinterShareStandIn share(PRINT_SERVER);
+    ASSERT_TRUE(share.placed());
     open_printer_share();
     expect_hidden_and_stale();
-    // Wine may or may not hand a share to the desktop; whatever reaches it is that share.
-    for (const std::wstring& handed : testing::host_record(L"xdg-open")) {
-        EXPECT_NE(handed.find(PRINT_SERVER), std::wstring::npos) << ::testing::PrintToString(handed);
-    }
+    EXPECT_EQ(wait_for_record(record_file()), L"\"\\\\" + std::wstring(PRINT_SERVER) + L"\\printers$\"");
 }
 
 TEST_F(Actions, MailUrlCarriesTheLastReportAndAFreshBootTime)
@@ -254,10 +254,7 @@ protected:
             EXPECT_EQ(wait_for_record(record_file()), L"\"iexplore\" " + value);
             break;
         case Button::printer:
-            // Wine may or may not hand a share to the desktop; whatever reaches it is that share.
-            for (const std::wstring& handed : testing::host_record(L"xdg-open")) {
-                EXPECT_NE(handed.find(value + L"/printers$"), std::wstring::npos) << ::testing::PrintToString(handed);
-            }
+            EXPECT_EQ(wait_for_record(record_file()), L"\"\\\\" + value + L"\\printers$\"");
             break;
         case Button::mail: {
             const std::vector<std::wstring> handed = testing::wait_for_host_record(L"xdg-email");
@@ -270,6 +267,8 @@ protected:
 
     testing::SystemProgram browser_{L"iexplore.exe"};
     testing::SystemProgram net_{L"net.exe"};
+    testing::PrinterShareStandIn built_in_share_{PRINT_SERVER};
+    testing::PrinterShareStandIn configured_share_{L"print2.corp.example"};
     testing::EnvironmentVariable net_output_{L"TOVALEN_NET_OUTPUT", L"two"};
 };
 
@@ -278,6 +277,7 @@ TEST_P(PolicyActions, UseTheValueOrNameWhatIsWrong)
     const PolicyRow& row = GetParam();
     ASSERT_TRUE(browser_.replace_with(testing::build_file(L"stand-ins/browser/iexplore.exe")));
     ASSERT_TRUE(net_.replace_with(testing::build_file(L"stand-ins/net/net.exe")));
+    ASSERT_TRUE(built_in_share_.placed() && configured_share_.placed());
     for (const PolicySetting& setting : row.settings) {
         ASSERT_TRUE(store(setting));
     }
@@ -315,23 +315,23 @@ const std::wstring LINES(L"print2.corp.example\0print3.corp.example\0", 40);
 INSTANTIATE_TEST_SUITE_P(
     Values, PolicyActions,
     ::testing::Values(
-        PolicyRow{"form_url_is_the_whole_url", Button::ticket, {{POLICY_TICKET_FORM_URL, REG_SZ, FORM_URL}}, FORM_URL},
+        PolicyRow{"form_url_is_the_whole_url", Button::ticket, {{POLICY_TICKET_FORM_URL, REG_SZ, FORM_URL}}, FORM_URL, nullptr, L""},
         PolicyRow{"form_url_leaves_the_server_unread",
                   Button::ticket,
                   {{POLICY_TICKET_FORM_URL, REG_SZ, FORM_URL}, {POLICY_HELPDESK_SERVER, REG_SZ, L"not a server"}},
-                  FORM_URL},
+                  FORM_URL, nullptr, L""},
         PolicyRow{"helpdesk_server_with_port",
                   Button::ticket,
                   {{POLICY_HELPDESK_SERVER, REG_SZ, L"helpdesk2.corp.example:8080"}},
-                  helpdesk_form_url(L"helpdesk2.corp.example:8080")},
+                  helpdesk_form_url(L"helpdesk2.corp.example:8080"), nullptr, L""},
         PolicyRow{"empty_form_url_leaves_the_server",
                   Button::ticket,
                   {{POLICY_TICKET_FORM_URL, REG_SZ, L""}, {POLICY_HELPDESK_SERVER, REG_SZ, L"helpdesk2"}},
-                  helpdesk_form_url(L"helpdesk2")},
+                  helpdesk_form_url(L"helpdesk2"), nullptr, L""},
         PolicyRow{"empty_server_is_the_built_in_one",
                   Button::ticket,
                   {{POLICY_HELPDESK_SERVER, REG_SZ, L""}},
-                  helpdesk_form_url(HELPDESK_SERVER)},
+                  helpdesk_form_url(HELPDESK_SERVER), nullptr, L""},
         PolicyRow{"form_url_not_http",
                   Button::ticket,
                   {{POLICY_TICKET_FORM_URL, REG_SZ, L"ftp://tickets.corp.example/"},
@@ -354,13 +354,13 @@ INSTANTIATE_TEST_SUITE_P(
                   POLICY_HELPDESK_SERVER,
                   L"it is stored as REG_EXPAND_SZ, not as a REG_SZ string"},
         PolicyRow{"print_server", Button::printer, {{POLICY_PRINT_SERVER, REG_SZ, L"print2.corp.example"}},
-                  L"print2.corp.example"},
+                  L"print2.corp.example", nullptr, L""},
         PolicyRow{"print_server_ending_in_a_dot", Button::printer, {{POLICY_PRINT_SERVER, REG_SZ, L"print2.corp."}}, L"",
                   POLICY_PRINT_SERVER, L"it ends with a dot"},
         PolicyRow{"print_server_as_lines", Button::printer, {{POLICY_PRINT_SERVER, REG_MULTI_SZ, LINES}}, L"",
                   POLICY_PRINT_SERVER, L"it is stored as REG_MULTI_SZ, not as a REG_SZ string"},
         PolicyRow{"mailbox", Button::mail, {{POLICY_SUPPORT_MAILBOX, REG_SZ, L"service-desk@corp.example"}},
-                  L"service-desk@corp.example"},
+                  L"service-desk@corp.example", nullptr, L""},
         PolicyRow{"mailbox_with_a_query",
                   Button::mail,
                   {{POLICY_SUPPORT_MAILBOX, REG_SZ, L"it@corp.example?cc=boss@corp.example"}},

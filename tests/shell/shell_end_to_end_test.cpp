@@ -6,6 +6,7 @@
 #include "support/host_stand_ins.h"
 #include "support/program_under_test.h"
 #include "support/registry_values.h"
+#include "support/share_stand_in.h"
 #include "support/strict_url.h"
 #include "support/system_program.h"
 
@@ -169,7 +170,7 @@ namespace {
 
 // The buttons, with the browser stand-in in the prefix's system folder so that the ticket button
 // starts it instead of a real browser (the current directory is never searched).
-class ButtonsEndToEnd : public ::testing::TestWithParam<int> {
+class ButtonsProgram : public ::testing::Test {
 protected:
     static testing::ProgramOptions options()
     {
@@ -202,6 +203,8 @@ protected:
     testing::SystemProgram browser_{L"iexplore.exe"};
     testing::ProgramUnderTest program{testing::tovalen_program_path(), options()};
 };
+
+class ButtonsEndToEnd : public ButtonsProgram, public ::testing::WithParamInterface<int> {};
 
 TEST_P(ButtonsEndToEnd, HidesTheWindowAndEmptiesTheReport)
 {
@@ -344,7 +347,7 @@ struct PolicyRow {
     std::wstring problem;      // not empty: the box shows it
 };
 
-class PolicyEndToEnd : public ButtonsEndToEnd, public ::testing::WithParamInterface<PolicyRow> {
+class PolicyEndToEnd : public ButtonsProgram, public ::testing::WithParamInterface<PolicyRow> {
 protected:
     bool store(const PolicyRow& row)
     {
@@ -364,24 +367,29 @@ protected:
     void expect_handed_over_once(int button, const std::wstring& value)
     {
         if (button == 2) {
-            std::wstring command_line;
-            ASSERT_TRUE(testing::wait_until([&] {
-                command_line = testing::read_utf16_file(record_file());
-                return !command_line.empty();
-            })) << "the stand-in browser was not started";
-            EXPECT_EQ(command_line, value);
+            EXPECT_EQ(wait_for_record(), value);
         } else if (button == 4) {
             const std::vector<std::wstring> handed = testing::wait_for_host_record(L"xdg-email");
             ASSERT_EQ(handed.size(), 1u) << "one mail, one argument";
             const std::wstring mail = testing::percent_decode(handed.front());
             EXPECT_EQ(mail.rfind(L"mailto:" + value + L"?subject=", 0), 0u) << ::testing::PrintToString(mail);
         } else {
-            // Wine may or may not hand a share to the desktop; whatever reaches it is that share.
-            for (const std::wstring& handed : testing::host_record(L"xdg-open")) {
-                EXPECT_NE(handed.find(value + L"/printers$"), std::wstring::npos) << ::testing::PrintToString(handed);
-            }
+            EXPECT_EQ(wait_for_record(), L"\"\\\\" + value + L"\\printers$\"");
         }
     }
+
+    std::wstring wait_for_record()
+    {
+        std::wstring command_line;
+        EXPECT_TRUE(testing::wait_until([&] {
+            command_line = testing::read_utf16_file(record_file());
+            return !command_line.empty();
+        })) << "no stand-in was started";
+        return command_line;
+    }
+
+    testing::PrinterShareStandIn built_in_share_{PRINT_SERVER};
+    testing::PrinterShareStandIn configured_share_{L"print2.corp.example"};
 
     static std::wstring built_in(int button)
     {
@@ -397,6 +405,7 @@ protected:
 TEST_P(PolicyEndToEnd, UsesTheValueOrShowsWhatIsWrong)
 {
     const PolicyRow& row = GetParam();
+    ASSERT_TRUE(built_in_share_.placed() && configured_share_.placed());
     ASSERT_TRUE(store(row));
     press(row.button);
     if (row.problem.empty()) {
@@ -417,10 +426,9 @@ TEST_P(PolicyEndToEnd, UsesTheValueOrShowsWhatIsWrong)
     ASSERT_TRUE(program.wait_for_report_window(false)) << "the window stays shown";
 
     ASSERT_TRUE(policy_.remove(row.value_name));
-    press(row.button);
-    ASSERT_TRUE(program.wait_for_report_window(false));
-    EXPECT_TRUE(program.dialogs().empty());
+    program.post_control_notification(row.button, BN_CLICKED);
     expect_handed_over_once(row.button, built_in(row.button));
+    EXPECT_TRUE(program.dialogs().empty());
 }
 
 const std::wstring FORM_URL = L"https://tickets.corp.example/it/new?list=%7B7%7D&from=tovalen";
