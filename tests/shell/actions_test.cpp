@@ -23,6 +23,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 namespace tovalen {
 namespace {
 
@@ -42,9 +44,10 @@ protected:
 
     void SetUp() override
     {
+        policy_.emplace(HKEY_LOCAL_MACHINE, POLICY_KEY);
         for (const wchar_t* name :
              {POLICY_HELPDESK_SERVER, POLICY_PRINT_SERVER, POLICY_SUPPORT_MAILBOX, POLICY_TICKET_FORM_URL}) {
-            ASSERT_TRUE(policy_.remove(name)) << "the policy key cannot be changed";
+            ASSERT_TRUE(policy_->remove(name)) << "the policy key cannot be changed";
         }
         ::DeleteFileW(record_file().c_str());
         testing::clear_host_records();
@@ -62,7 +65,8 @@ protected:
         EXPECT_EQ(report_current, 0);
     }
 
-    testing::RegistryValues policy_{HKEY_LOCAL_MACHINE, POLICY_KEY};
+    // Made for each test, so that a test can also put the key back as it was before its end.
+    std::optional<testing::RegistryValues> policy_;
     testing::CurrentDirectory directory_;
     testing::EnvironmentVariable record_variable_{L"TOVALEN_RECORD_FILE", record_file()};
     testing::SavedValue<ReportValues> saved_values_{report_values};
@@ -86,6 +90,25 @@ TEST_F(Actions, PrinterShareIsThePrintServersShare)
     open_printer_share();
     expect_hidden_and_stale();
     EXPECT_EQ(wait_for_record(record_file()), L"\"\\\\" + std::wstring(PRINT_SERVER) + L"\\printers$\"");
+}
+
+// As on a machine where neither the installer nor Group Policy set anything. The key is gone
+// once the owner has put it back, unless it was there before the test: then the prefix holds a
+// policy key that some earlier run left behind.
+TEST_F(Actions, WithoutThePolicyKeyTheBuiltInValueIsUsed)
+{
+    policy_.reset();
+    platform::UniqueKey key;
+    ASSERT_EQ(::RegOpenKeyExW(HKEY_LOCAL_MACHINE, POLICY_KEY, 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, key.put()),
+              ERROR_FILE_NOT_FOUND)
+        << "the policy key was left in the prefix";
+    testing::PrinterShareStandIn share(PRINT_SERVER);
+    ASSERT_TRUE(share.placed());
+    testing::RecordedMessages messages;
+    open_printer_share();
+    expect_hidden_and_stale();
+    EXPECT_EQ(wait_for_record(record_file()), L"\"\\\\" + std::wstring(PRINT_SERVER) + L"\\printers$\"");
+    EXPECT_TRUE(messages.messages().empty());
 }
 
 TEST_F(Actions, MailUrlCarriesTheLastReportAndAFreshBootTime)
@@ -213,9 +236,9 @@ protected:
     bool store(const PolicySetting& setting)
     {
         if (setting.type == REG_DWORD) {
-            return policy_.set_number(setting.name, 1);
+            return policy_->set_number(setting.name, 1);
         }
-        return policy_.set(setting.name, setting.type, setting.text.c_str(), (setting.text.size() + 1) * sizeof(wchar_t));
+        return policy_->set(setting.name, setting.type, setting.text.c_str(), (setting.text.size() + 1) * sizeof(wchar_t));
     }
 
     static void press(Button button)
@@ -297,7 +320,7 @@ TEST_P(PolicyActions, UseTheValueOrNameWhatIsWrong)
         EXPECT_EQ(shown.text.rfind(named, 0), 0u) << ::testing::PrintToString(shown.text);
 
         for (const PolicySetting& setting : row.settings) {
-            ASSERT_TRUE(policy_.remove(setting.name));
+            ASSERT_TRUE(policy_->remove(setting.name));
         }
         window_layer().show_window(MAIN_WINDOW, false);
         press(row.button);
