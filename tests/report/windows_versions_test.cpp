@@ -129,7 +129,7 @@ TEST_P(WindowsVersions, ReportShowsEveryOsLineOfThatSystem)
 TEST_P(WindowsVersions, MailCarriesTheSameOsLines)
 {
     build_report();
-    const testing::StrictUrl url = testing::split_strict_url(current_report_mail_url());
+    const testing::StrictUrl url = testing::split_strict_url(current_report_mail_url(L"it@example.com"));
     EXPECT_FALSE(url.fragment.has_value());
     const std::wstring os_lines = std::wstring(L"\r\nOperating System: ") + GetParam().os_name + L"\r\nOS Version: " +
                                   GetParam().os_version + L"\r\nOS Build: " + GetParam().os_build +

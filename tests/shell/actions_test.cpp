@@ -1,23 +1,29 @@
 // What each button hands to the system, in the program's own process: the exact command line
 // the browser gets (through a stand-in browser in the prefix's system folder, never one in the
 // current directory), the printer share and the mail URL of the last report with a fresh last-boot text,
-// as the registered mail program receives it.
+// as the registered mail program receives it. Each test starts with no company value in the
+// machine policy and puts back what it found there.
 #include "shell/actions.h"
 
 #include "company_network.h"
 #include "platform/programs.h"
+#include "policy_names.h"
 #include "report/report.h"
 #include "shell/action_texts.h"
 #include "shell/shell.h"
 #include "support/build_paths.h"
 #include "support/host_stand_ins.h"
 #include "support/polling.h"
+#include "support/recorded_messages.h"
 #include "support/registry_values.h"
 #include "support/scoped_state.h"
+#include "support/share_stand_in.h"
 #include "support/strict_url.h"
 #include "support/system_program.h"
 
 #include <gtest/gtest.h>
+
+#include <optional>
 
 namespace tovalen {
 namespace {
@@ -38,6 +44,11 @@ protected:
 
     void SetUp() override
     {
+        policy_.emplace(HKEY_LOCAL_MACHINE, POLICY_KEY);
+        for (const wchar_t* name :
+             {POLICY_HELPDESK_SERVER, POLICY_PRINT_SERVER, POLICY_SUPPORT_MAILBOX, POLICY_TICKET_FORM_URL}) {
+            ASSERT_TRUE(policy_->remove(name)) << "the policy key cannot be changed";
+        }
         ::DeleteFileW(record_file().c_str());
         testing::clear_host_records();
         window_layer().set_control_text(REPORT_EDITOR, L"a report");
@@ -54,6 +65,8 @@ protected:
         EXPECT_EQ(report_current, 0);
     }
 
+    // Made for each test, so that a test can also put the key back as it was before its end.
+    std::optional<testing::RegistryValues> policy_;
     testing::CurrentDirectory directory_;
     testing::EnvironmentVariable record_variable_{L"TOVALEN_RECORD_FILE", record_file()};
     testing::SavedValue<ReportValues> saved_values_{report_values};
@@ -72,12 +85,30 @@ TEST_F(Actions, HelpdeskFormStartsTheBrowserWithTheFormUrl)
 TEST_F(Actions, PrinterShareIsThePrintServersShare)
 {
     EXPECT_EQ(printer_share_path(PRINT_SERVER), std::wstring(L"\\\\") + PRINT_SERVER + L"\\printers$");
+    testing::PrinterShareStandIn share(PRINT_SERVER);
+    ASSERT_TRUE(share.placed());
     open_printer_share();
     expect_hidden_and_stale();
-    // Wine may or may not hand a share to the desktop; whatever reaches it is that share.
-    for (const std::wstring& handed : testing::host_record(L"xdg-open")) {
-        EXPECT_NE(handed.find(PRINT_SERVER), std::wstring::npos) << ::testing::PrintToString(handed);
-    }
+    EXPECT_EQ(wait_for_record(record_file()), L"\"\\\\" + std::wstring(PRINT_SERVER) + L"\\printers$\"");
+}
+
+// As on a machine where neither the installer nor Group Policy set anything. The key is gone
+// once the owner has put it back, unless it was there before the test: then the prefix holds a
+// policy key that some earlier run left behind.
+TEST_F(Actions, WithoutThePolicyKeyTheBuiltInValueIsUsed)
+{
+    policy_.reset();
+    platform::UniqueKey key;
+    ASSERT_EQ(::RegOpenKeyExW(HKEY_LOCAL_MACHINE, POLICY_KEY, 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, key.put()),
+              ERROR_FILE_NOT_FOUND)
+        << "the policy key was left in the prefix";
+    testing::PrinterShareStandIn share(PRINT_SERVER);
+    ASSERT_TRUE(share.placed());
+    testing::RecordedMessages messages;
+    open_printer_share();
+    expect_hidden_and_stale();
+    EXPECT_EQ(wait_for_record(record_file()), L"\"\\\\" + std::wstring(PRINT_SERVER) + L"\\printers$\"");
+    EXPECT_TRUE(messages.messages().empty());
 }
 
 TEST_F(Actions, MailUrlCarriesTheLastReportAndAFreshBootTime)
@@ -91,7 +122,7 @@ TEST_F(Actions, MailUrlCarriesTheLastReportAndAFreshBootTime)
     values.uptime = L"1-Days ";
     report_values = values;
     testing::EnvironmentVariable net_output(L"TOVALEN_NET_OUTPUT", L"two");
-    const std::wstring url = current_report_mail_url();
+    const std::wstring url = current_report_mail_url(SUPPORT_MAILBOX);
     EXPECT_EQ(url, report_mail_url(SUPPORT_MAILBOX, L"JSMITH", values, L"1/1/2020 1:00:00 AM"));
     EXPECT_NE(url.find(L"?subject=JSMITH's Computer Information&body=----Hardware----%0D%0AModel: AT%26T 100%25"),
               std::wstring::npos)
@@ -112,7 +143,7 @@ TEST_F(Actions, SendingTheMailHidesTheWindowAndHandsTheMailToTheDesktop)
     expect_hidden_and_stale();
     const std::vector<std::wstring> handed = testing::wait_for_host_record(L"xdg-email");
     ASSERT_EQ(handed.size(), 1u);
-    EXPECT_EQ(testing::percent_decode(handed.front()), testing::percent_decode(current_report_mail_url()));
+    EXPECT_EQ(testing::percent_decode(handed.front()), testing::percent_decode(current_report_mail_url(SUPPORT_MAILBOX)));
     EXPECT_TRUE(net.restore());
 }
 
@@ -177,6 +208,191 @@ TEST_F(Actions, MailProgramReceivesEveryLineOfTheReport)
     EXPECT_TRUE(handler.restore());
     EXPECT_TRUE(net.restore());
 }
+
+// The company values as the machine policy sets them, written for real under its key. A row
+// either expects what its button hands over or the error box naming the value, the key and what
+// is wrong; after a box, the same button pressed again with the value taken away hands over the
+// built-in value, once: the value is read at each press, and the first press started nothing
+// (the stand-ins add each start to their records).
+enum class Button { ticket, printer, mail };
+
+struct PolicySetting {
+    const wchar_t* name;
+    DWORD type;
+    std::wstring text;  // the string (REG_MULTI_SZ: its lines with their nulls); a REG_DWORD stores 1
+};
+
+struct PolicyRow {
+    const char* name;
+    Button button;
+    std::vector<PolicySetting> settings;
+    std::wstring handed_over;           // form URL, print server or mailbox; for a box, empty
+    const wchar_t* wrong_value = nullptr;  // the value the box names
+    std::wstring problem;
+};
+
+class PolicyActions : public Actions, public ::testing::WithParamInterface<PolicyRow> {
+protected:
+    bool store(const PolicySetting& setting)
+    {
+        if (setting.type == REG_DWORD) {
+            return policy_->set_number(setting.name, 1);
+        }
+        return policy_->set(setting.name, setting.type, setting.text.c_str(), (setting.text.size() + 1) * sizeof(wchar_t));
+    }
+
+    static void press(Button button)
+    {
+        switch (button) {
+        case Button::ticket:
+            open_helpdesk_form();
+            break;
+        case Button::printer:
+            open_printer_share();
+            break;
+        case Button::mail:
+            send_report_mail();
+            break;
+        }
+    }
+
+    static std::wstring built_in(Button button)
+    {
+        switch (button) {
+        case Button::ticket:
+            return helpdesk_form_url(HELPDESK_SERVER);
+        case Button::printer:
+            return PRINT_SERVER;
+        case Button::mail:
+            return SUPPORT_MAILBOX;
+        }
+        return {};
+    }
+
+    // Waits for the one hand-over of the button and checks it carries the value.
+    static void expect_handed_over_once(Button button, const std::wstring& value)
+    {
+        switch (button) {
+        case Button::ticket:
+            EXPECT_EQ(wait_for_record(record_file()), L"\"iexplore\" " + value);
+            break;
+        case Button::printer:
+            EXPECT_EQ(wait_for_record(record_file()), L"\"\\\\" + value + L"\\printers$\"");
+            break;
+        case Button::mail: {
+            const std::vector<std::wstring> handed = testing::wait_for_host_record(L"xdg-email");
+            ASSERT_EQ(handed.size(), 1u);
+            EXPECT_EQ(testing::percent_decode(handed.front()), testing::percent_decode(current_report_mail_url(value)));
+            break;
+        }
+        }
+    }
+
+    testing::SystemProgram browser_{L"iexplore.exe"};
+    testing::SystemProgram net_{L"net.exe"};
+    testing::PrinterShareStandIn built_in_share_{PRINT_SERVER};
+    testing::PrinterShareStandIn configured_share_{L"print2.corp.example"};
+    testing::EnvironmentVariable net_output_{L"TOVALEN_NET_OUTPUT", L"two"};
+};
+
+TEST_P(PolicyActions, UseTheValueOrNameWhatIsWrong)
+{
+    const PolicyRow& row = GetParam();
+    ASSERT_TRUE(browser_.replace_with(testing::build_file(L"stand-ins/browser/iexplore.exe")));
+    ASSERT_TRUE(net_.replace_with(testing::build_file(L"stand-ins/net/net.exe")));
+    ASSERT_TRUE(built_in_share_.placed() && configured_share_.placed());
+    for (const PolicySetting& setting : row.settings) {
+        ASSERT_TRUE(store(setting));
+    }
+    testing::RecordedMessages messages;
+    press(row.button);
+    expect_hidden_and_stale();
+    if (row.wrong_value == nullptr) {
+        EXPECT_TRUE(messages.messages().empty());
+        expect_handed_over_once(row.button, row.handed_over);
+    } else {
+        ASSERT_EQ(messages.messages().size(), 1u);
+        const testing::ShownMessage& shown = messages.messages().front();
+        EXPECT_EQ(shown.title, L"Tovalen");
+        EXPECT_EQ(shown.flags, static_cast<UINT>(MB_OK | MB_ICONERROR));
+        const std::wstring named = std::wstring(L"The value ") + row.wrong_value + L" of the key HKEY_LOCAL_MACHINE\\" +
+                                   POLICY_KEY + L" is not used: " + row.problem + L".\r\n";
+        EXPECT_EQ(shown.text.rfind(named, 0), 0u) << ::testing::PrintToString(shown.text);
+
+        for (const PolicySetting& setting : row.settings) {
+            ASSERT_TRUE(policy_->remove(setting.name));
+        }
+        window_layer().show_window(MAIN_WINDOW, false);
+        press(row.button);
+        EXPECT_EQ(messages.messages().size(), 1u) << "no second box";
+        expect_handed_over_once(row.button, built_in(row.button));
+    }
+    EXPECT_TRUE(net_.restore());
+    EXPECT_TRUE(browser_.restore());
+}
+
+constexpr wchar_t FORM_URL[] = L"https://Tickets.corp.example:8443/it/new?list=%7B7%7D&from=tovalen#form";
+constexpr wchar_t NOT_A_STRING[] = L"it is stored as REG_DWORD, not as a REG_SZ string";
+const std::wstring LINES(L"print2.corp.example\0print3.corp.example\0", 40);
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, PolicyActions,
+    ::testing::Values(
+        PolicyRow{"form_url_is_the_whole_url", Button::ticket, {{POLICY_TICKET_FORM_URL, REG_SZ, FORM_URL}}, FORM_URL, nullptr, L""},
+        PolicyRow{"form_url_leaves_the_server_unread",
+                  Button::ticket,
+                  {{POLICY_TICKET_FORM_URL, REG_SZ, FORM_URL}, {POLICY_HELPDESK_SERVER, REG_SZ, L"not a server"}},
+                  FORM_URL, nullptr, L""},
+        PolicyRow{"helpdesk_server_with_port",
+                  Button::ticket,
+                  {{POLICY_HELPDESK_SERVER, REG_SZ, L"helpdesk2.corp.example:8080"}},
+                  helpdesk_form_url(L"helpdesk2.corp.example:8080"), nullptr, L""},
+        PolicyRow{"empty_form_url_leaves_the_server",
+                  Button::ticket,
+                  {{POLICY_TICKET_FORM_URL, REG_SZ, L""}, {POLICY_HELPDESK_SERVER, REG_SZ, L"helpdesk2"}},
+                  helpdesk_form_url(L"helpdesk2"), nullptr, L""},
+        PolicyRow{"empty_server_is_the_built_in_one",
+                  Button::ticket,
+                  {{POLICY_HELPDESK_SERVER, REG_SZ, L""}},
+                  helpdesk_form_url(HELPDESK_SERVER), nullptr, L""},
+        PolicyRow{"form_url_not_http",
+                  Button::ticket,
+                  {{POLICY_TICKET_FORM_URL, REG_SZ, L"ftp://tickets.corp.example/"},
+                   {POLICY_HELPDESK_SERVER, REG_SZ, L"helpdesk2"}},
+                  L"",
+                  POLICY_TICKET_FORM_URL,
+                  L"it is not an absolute URL beginning with http:// or https://"},
+        PolicyRow{"form_url_as_a_number", Button::ticket, {{POLICY_TICKET_FORM_URL, REG_DWORD, L""}}, L"",
+                  POLICY_TICKET_FORM_URL, NOT_A_STRING},
+        PolicyRow{"helpdesk_server_with_a_path",
+                  Button::ticket,
+                  {{POLICY_HELPDESK_SERVER, REG_SZ, L"helpdesk2/sites"}},
+                  L"",
+                  POLICY_HELPDESK_SERVER,
+                  L"it contains \"/\", which is not a letter A-Z, a digit, a hyphen or a dot"},
+        PolicyRow{"helpdesk_server_expandable",
+                  Button::ticket,
+                  {{POLICY_HELPDESK_SERVER, REG_EXPAND_SZ, L"helpdesk2"}},
+                  L"",
+                  POLICY_HELPDESK_SERVER,
+                  L"it is stored as REG_EXPAND_SZ, not as a REG_SZ string"},
+        PolicyRow{"print_server", Button::printer, {{POLICY_PRINT_SERVER, REG_SZ, L"print2.corp.example"}},
+                  L"print2.corp.example", nullptr, L""},
+        PolicyRow{"print_server_ending_in_a_dot", Button::printer, {{POLICY_PRINT_SERVER, REG_SZ, L"print2.corp."}}, L"",
+                  POLICY_PRINT_SERVER, L"it ends with a dot"},
+        PolicyRow{"print_server_as_lines", Button::printer, {{POLICY_PRINT_SERVER, REG_MULTI_SZ, LINES}}, L"",
+                  POLICY_PRINT_SERVER, L"it is stored as REG_MULTI_SZ, not as a REG_SZ string"},
+        PolicyRow{"mailbox", Button::mail, {{POLICY_SUPPORT_MAILBOX, REG_SZ, L"service-desk@corp.example"}},
+                  L"service-desk@corp.example", nullptr, L""},
+        PolicyRow{"mailbox_with_a_query",
+                  Button::mail,
+                  {{POLICY_SUPPORT_MAILBOX, REG_SZ, L"it@corp.example?cc=boss@corp.example"}},
+                  L"",
+                  POLICY_SUPPORT_MAILBOX,
+                  L"it contains \"?\""},
+        PolicyRow{"mailbox_as_a_number", Button::mail, {{POLICY_SUPPORT_MAILBOX, REG_DWORD, L""}}, L"",
+                  POLICY_SUPPORT_MAILBOX, NOT_A_STRING}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 struct UpperRow {
     const wchar_t* text;

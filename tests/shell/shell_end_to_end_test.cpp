@@ -1,9 +1,12 @@
 // The running program, driven from outside through the same window messages the tray and the
 // user send it.
 #include "company_network.h"
+#include "policy_names.h"
 #include "support/build_paths.h"
 #include "support/host_stand_ins.h"
 #include "support/program_under_test.h"
+#include "support/registry_values.h"
+#include "support/share_stand_in.h"
 #include "support/strict_url.h"
 #include "support/system_program.h"
 
@@ -167,7 +170,7 @@ namespace {
 
 // The buttons, with the browser stand-in in the prefix's system folder so that the ticket button
 // starts it instead of a real browser (the current directory is never searched).
-class ButtonsEndToEnd : public ::testing::TestWithParam<int> {
+class ButtonsProgram : public ::testing::Test {
 protected:
     static testing::ProgramOptions options()
     {
@@ -181,6 +184,10 @@ protected:
 
     void SetUp() override
     {
+        for (const wchar_t* name :
+             {POLICY_HELPDESK_SERVER, POLICY_PRINT_SERVER, POLICY_SUPPORT_MAILBOX, POLICY_TICKET_FORM_URL}) {
+            ASSERT_TRUE(policy_.remove(name)) << "the policy key cannot be changed";
+        }
         ::DeleteFileW(record_file().c_str());
         testing::clear_host_records();
         ASSERT_TRUE(browser_.replace_with(testing::build_file(L"stand-ins/browser/iexplore.exe")));
@@ -191,9 +198,13 @@ protected:
 
     void TearDown() override { EXPECT_TRUE(browser_.restore()); }
 
+    // The company values as the machine policy sets them; none while a test starts.
+    testing::RegistryValues policy_{HKEY_LOCAL_MACHINE, POLICY_KEY};
     testing::SystemProgram browser_{L"iexplore.exe"};
     testing::ProgramUnderTest program{testing::tovalen_program_path(), options()};
 };
+
+class ButtonsEndToEnd : public ButtonsProgram, public ::testing::WithParamInterface<int> {};
 
 TEST_P(ButtonsEndToEnd, HidesTheWindowAndEmptiesTheReport)
 {
@@ -301,9 +312,11 @@ TEST_F(ButtonsEndToEnd, TicketButtonStartsTheBrowserWithTheFormUrl)
         command_line = testing::read_utf16_file(record_file());
         return !command_line.empty();
     })) << "the stand-in browser was not started";
-    EXPECT_EQ(command_line.rfind(L"\"iexplore\" http://", 0), 0u) << ::testing::PrintToString(command_line);
-    EXPECT_NE(command_line.find(L"/sites/new/IT/helpdesk/_layouts/15/listform.aspx?PageType=8&ListId="),
-              std::wstring::npos);
+    EXPECT_EQ(command_line.rfind(L"\"iexplore\" http://" + std::wstring(HELPDESK_SERVER) +
+                                     L"/sites/new/IT/helpdesk/_layouts/15/listform.aspx?PageType=8&ListId=",
+                                 0),
+              0u)
+        << ::testing::PrintToString(command_line);
 }
 
 TEST_F(ButtonsEndToEnd, MailButtonHandsTheReportMailToTheDesktop)
@@ -319,6 +332,131 @@ TEST_F(ButtonsEndToEnd, MailButtonHandsTheReportMailToTheDesktop)
     EXPECT_NE(mail.find(L"'s Computer Information&body=----Hardware----\r\nModel: "), std::wstring::npos);
     EXPECT_NE(mail.find(L"\r\nLast System Boot: "), std::wstring::npos);
 }
+
+// A company value set in the machine policy while the program runs: the button uses it at the
+// next press, or shows the error box naming it and hands nothing over. After a box the same
+// button, pressed again with the value taken away, hands over the built-in value exactly once,
+// which proves the first press started nothing (the stand-ins add each start to their records).
+struct PolicyRow {
+    const char* name;
+    int button;
+    const wchar_t* value_name;
+    DWORD type;
+    std::wstring text;
+    std::wstring handed_over;  // the browser's whole command line, the mailbox or the print server
+    std::wstring problem;      // not empty: the box shows it
+};
+
+class PolicyEndToEnd : public ButtonsProgram, public ::testing::WithParamInterface<PolicyRow> {
+protected:
+    bool store(const PolicyRow& row)
+    {
+        if (row.type == REG_DWORD) {
+            return policy_.set_number(row.value_name, 1);
+        }
+        return policy_.set(row.value_name, row.type, row.text.c_str(), (row.text.size() + 1) * sizeof(wchar_t));
+    }
+
+    void press(int button)
+    {
+        program.post_tray(WM_LBUTTONDOWN);
+        ASSERT_TRUE(program.wait_for_report_window());
+        program.post_control_notification(button, BN_CLICKED);
+    }
+
+    void expect_handed_over_once(int button, const std::wstring& value)
+    {
+        if (button == 2) {
+            EXPECT_EQ(wait_for_record(), value);
+        } else if (button == 4) {
+            const std::vector<std::wstring> handed = testing::wait_for_host_record(L"xdg-email");
+            ASSERT_EQ(handed.size(), 1u) << "one mail, one argument";
+            const std::wstring mail = testing::percent_decode(handed.front());
+            EXPECT_EQ(mail.rfind(L"mailto:" + value + L"?subject=", 0), 0u) << ::testing::PrintToString(mail);
+        } else {
+            EXPECT_EQ(wait_for_record(), L"\"\\\\" + value + L"\\printers$\"");
+        }
+    }
+
+    std::wstring wait_for_record()
+    {
+        std::wstring command_line;
+        EXPECT_TRUE(testing::wait_until([&] {
+            command_line = testing::read_utf16_file(record_file());
+            return !command_line.empty();
+        })) << "no stand-in was started";
+        return command_line;
+    }
+
+    testing::PrinterShareStandIn built_in_share_{PRINT_SERVER};
+    testing::PrinterShareStandIn configured_share_{L"print2.corp.example"};
+
+    static std::wstring built_in(int button)
+    {
+        if (button == 2) {
+            return L"\"iexplore\" http://" + std::wstring(HELPDESK_SERVER) +
+                   L"/sites/new/IT/helpdesk/_layouts/15/listform.aspx?PageType=8&ListId="
+                   L"%7B183753DB%2D97BF%2D41C2%2D9E3B%2DCB36C889000C%7D&RootFolder=";
+        }
+        return button == 4 ? SUPPORT_MAILBOX : PRINT_SERVER;
+    }
+};
+
+TEST_P(PolicyEndToEnd, UsesTheValueOrShowsWhatIsWrong)
+{
+    const PolicyRow& row = GetParam();
+    ASSERT_TRUE(built_in_share_.placed() && configured_share_.placed());
+    ASSERT_TRUE(store(row));
+    press(row.button);
+    if (row.problem.empty()) {
+        ASSERT_TRUE(program.wait_for_report_window(false));
+        EXPECT_TRUE(program.dialogs().empty());
+        expect_handed_over_once(row.button, row.handed_over);
+        return;
+    }
+    testing::DialogView dialog;
+    ASSERT_TRUE(program.wait_for_dialog(dialog)) << "no error box";
+    EXPECT_EQ(dialog.title, L"Tovalen");
+    EXPECT_TRUE(dialog.has_icon);
+    const std::wstring named = std::wstring(L"The value ") + row.value_name + L" of the key HKEY_LOCAL_MACHINE\\" +
+                               POLICY_KEY + L" is not used: " + row.problem + L".";
+    EXPECT_EQ(dialog.text.rfind(named, 0), 0u) << ::testing::PrintToString(dialog.text);
+    testing::ProgramUnderTest::press_ok(dialog);
+    ASSERT_TRUE(testing::wait_until([&] { return !::IsWindow(dialog.window); })) << "the box did not close";
+    ASSERT_TRUE(program.wait_for_report_window(false)) << "the window stays shown";
+
+    ASSERT_TRUE(policy_.remove(row.value_name));
+    program.post_control_notification(row.button, BN_CLICKED);
+    expect_handed_over_once(row.button, built_in(row.button));
+    EXPECT_TRUE(program.dialogs().empty());
+}
+
+const std::wstring FORM_URL = L"https://tickets.corp.example/it/new?list=%7B7%7D&from=tovalen";
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, PolicyEndToEnd,
+    ::testing::Values(
+        PolicyRow{"form_url", 2, POLICY_TICKET_FORM_URL, REG_SZ, FORM_URL, L"\"iexplore\" " + FORM_URL, L""},
+        PolicyRow{"helpdesk_server", 2, POLICY_HELPDESK_SERVER, REG_SZ, L"helpdesk2.corp.example:8080",
+                  L"\"iexplore\" http://helpdesk2.corp.example:8080/sites/new/IT/helpdesk/_layouts/15/listform.aspx"
+                  L"?PageType=8&ListId=%7B183753DB%2D97BF%2D41C2%2D9E3B%2DCB36C889000C%7D&RootFolder=",
+                  L""},
+        PolicyRow{"print_server", 3, POLICY_PRINT_SERVER, REG_SZ, L"print2.corp.example", L"print2.corp.example", L""},
+        PolicyRow{"mailbox", 4, POLICY_SUPPORT_MAILBOX, REG_SZ, L"service-desk@corp.example",
+                  L"service-desk@corp.example", L""},
+        PolicyRow{"form_url_without_host", 2, POLICY_TICKET_FORM_URL, REG_SZ, L"https:///it/new", L"",
+                  L"it names no host"},
+        PolicyRow{"helpdesk_server_with_a_blank", 2, POLICY_HELPDESK_SERVER, REG_SZ, L"helpdesk 2", L"",
+                  L"it contains a blank"},
+        PolicyRow{"print_server_as_a_share", 3, POLICY_PRINT_SERVER, REG_SZ, L"\\\\print2", L"",
+                  L"it contains \"\\\", which is not a letter A-Z, a digit, a hyphen or a dot"},
+        PolicyRow{"print_server_as_lines", 3, POLICY_PRINT_SERVER, REG_MULTI_SZ, L"print2", L"",
+                  L"it is stored as REG_MULTI_SZ, not as a REG_SZ string"},
+        PolicyRow{"mailbox_with_two_ats", 4, POLICY_SUPPORT_MAILBOX, REG_SZ, L"it@corp@example", L"",
+                  L"it has more than one \"@\""},
+        PolicyRow{"mailbox_as_a_number", 4, POLICY_SUPPORT_MAILBOX, REG_DWORD, L"", L"",
+                  L"it is stored as REG_DWORD, not as a REG_SZ string"}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace
 }  // namespace tovalen

@@ -1,5 +1,6 @@
-// Stands in for a program that the report's buttons start: it writes the command line it got
-// to the file named by TOVALEN_RECORD_FILE and ends.
+// Stands in for a program that the report's buttons start: it adds the command line it got to
+// the file named by TOVALEN_RECORD_FILE and ends. It adds rather than replaces, so that a start
+// nobody expected shows up in the record instead of being overwritten by the next one.
 #include <windows.h>
 
 #include <cstdio>
@@ -11,7 +12,7 @@ int wmain()
     if (::GetEnvironmentVariableW(L"TOVALEN_RECORD_FILE", file, MAX_PATH) == 0) {
         return 1;
     }
-    FILE* record = _wfopen(file, L"wb");
+    FILE* record = _wfopen(file, L"ab");
     if (record == nullptr) {
         return 1;
     }

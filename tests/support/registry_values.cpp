@@ -2,15 +2,37 @@
 
 namespace tovalen::testing {
 
-RegistryValues::RegistryValues(HKEY root, const std::wstring& key_path)
+RegistryValues::RegistryValues(HKEY root, const std::wstring& key_path) : root_(root), key_path_(key_path)
 {
-    if (::RegCreateKeyExW(root, key_path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key_.put(), nullptr) !=
+    DWORD disposition = 0;
+    if (::RegCreateKeyExW(root, key_path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key_.put(), &disposition) !=
         ERROR_SUCCESS) {
         key_.reset();
     }
+    made_key_ = key_ && disposition == REG_CREATED_NEW_KEY;
 }
 
-RegistryValues::~RegistryValues() { restore(); }
+RegistryValues::~RegistryValues()
+{
+    restore();
+    delete_made_key();
+}
+
+void RegistryValues::delete_made_key()
+{
+    if (!made_key_) {
+        return;
+    }
+    DWORD subkeys = 0;
+    DWORD values = 0;
+    const bool empty = ::RegQueryInfoKeyW(key_.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
+                                          nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
+                       subkeys == 0 && values == 0;
+    key_.reset();
+    if (empty) {
+        ::RegDeleteKeyW(root_, key_path_.c_str());
+    }
+}
 
 void RegistryValues::save_once(const std::wstring& name)
 {

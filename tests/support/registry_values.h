@@ -1,5 +1,6 @@
 // Values of one registry key changed for a test (written or deleted with the real registry
-// calls) and put back as they were, type and bytes, when the owner is done.
+// calls) and put back as they were, type and bytes, when the owner is done. A key the owner had
+// to make is deleted again at the end, when nothing else has been put into it meanwhile.
 #pragma once
 
 #include "platform/handles.h"
@@ -15,7 +16,7 @@ public:
     RegistryValues(HKEY root, const std::wstring& key_path);
     RegistryValues(const RegistryValues&) = delete;
     RegistryValues& operator=(const RegistryValues&) = delete;
-    // Puts back whatever restore() has not.
+    // Puts back whatever restore() has not, and deletes the key if the owner made it.
     ~RegistryValues();
 
     bool opened() const { return static_cast<bool>(key_); }
@@ -36,7 +37,11 @@ private:
     };
 
     void save_once(const std::wstring& name);
+    void delete_made_key();
 
+    HKEY root_;
+    std::wstring key_path_;
+    bool made_key_ = false;
     platform::UniqueKey key_;
     std::vector<Original> originals_;
 };
