@@ -178,6 +178,9 @@ TEST_F(Package, SilentUninstallRemovesFileRunValueAndEntry)
 TEST_F(Package, UninstallWhileTheProgramRunsEndsItAndRemovesEverything)
 {
     install(current_package());
+    // Both copies run at once, as two users' copies do.
+    const testing::CopiesApart apart;
+    ASSERT_TRUE(apart.holds_the_name());
     ProgramUnderTest running(program);
     ASSERT_NE(running.main_window(), nullptr);
     ProgramUnderTest elsewhere(tovalen_program_path());
