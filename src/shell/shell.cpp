@@ -99,7 +99,32 @@ void on_control_event(int object)
     }
 }
 
+// Posted as the notification area posts a press on the icon: the icon's number, then the mouse
+// message (the icon keeps the first notification version, which sends them so).
+bool ask_to_show_report(const platform::RunningCopy& other)
+{
+    // This start was given the right to bring a window to the front; the running copy needs it.
+    ::AllowSetForegroundWindow(other.process_id);
+    return ::PostMessageW(other.window, platform::TRAY_CALLBACK_MESSAGE, TRAY_ICON, WM_LBUTTONDOWN) != FALSE;
+}
+
 }  // namespace
+
+bool leave_start_to_running_copy(platform::SingleCopy& copy)
+{
+    using Standing = platform::SingleCopy::Standing;
+    if (copy.standing() == Standing::other_found && !ask_to_show_report(copy.other())) {
+        // It ended since it was found: this copy may take its place.
+        copy.look_again();
+        if (copy.standing() == Standing::other_found) {
+            ask_to_show_report(copy.other());
+        }
+    }
+    // A copy still starting shows its own icon soon; a second one would be one too many.
+    return copy.standing() == Standing::other_found || copy.standing() == Standing::other_starting;
+}
+
+void announce_report_window(platform::SingleCopy& copy) { copy.announce(window_layer().window_handle(MAIN_WINDOW)); }
 
 platform::WindowLayer& window_layer()
 {

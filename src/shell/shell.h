@@ -1,6 +1,7 @@
 // The application shell: the tray icon, the report window, the event loop and the program's end.
 #pragma once
 
+#include "platform/single_copy.h"
 #include "platform/window_layer.h"
 
 namespace tovalen {
@@ -32,6 +33,17 @@ void hide_report_window();
 
 // Asks the system to take as many pages as it can out of the working set.
 void trim_working_set();
+
+// How long a start waits for a copy that is still starting to make its window.
+inline constexpr DWORD STARTING_COPY_WAIT_MS = 5000;
+
+// When another copy runs in this logon session, asks it to show its report exactly as a left
+// press on its tray icon would, and returns true: this start has nothing more to do. False when
+// this copy is to run.
+bool leave_start_to_running_copy(platform::SingleCopy& copy);
+
+// Tells later starts which window to signal, once start-up has made it and the tray icon.
+void announce_report_window(platform::SingleCopy& copy);
 
 // Everything before the event loop: platform services, COM, the window with its controls and
 // the tray icon.

@@ -239,6 +239,9 @@ TEST_P(UninstallWhileTheProgramRuns, EndsItAndRemovesEverything)
 {
     install(current_package(), GetParam().properties);
     ASSERT_EQ(run_value().has_value(), GetParam().starts_at_logon);
+    // Both copies run at once, as two users' copies do.
+    const testing::CopiesApart apart;
+    ASSERT_TRUE(apart.holds_the_name());
     ProgramUnderTest running(program);
     ASSERT_NE(running.main_window(), nullptr);
     ProgramUnderTest elsewhere(tovalen_program_path());

@@ -72,10 +72,13 @@ class StopProgram : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        ASSERT_TRUE(apart.holds_the_name());
         ASSERT_TRUE(installed.copied());
         ASSERT_TRUE(other.copied());
     }
 
+    // Several copies run at once, as every user's copy does on a shared computer.
+    testing::CopiesApart apart;
     ProgramCopy installed{L"installed"};
     ProgramCopy other{L"other"};
 };

@@ -1,5 +1,7 @@
 #include "support/program_under_test.h"
 
+#include "platform/single_copy.h"
+
 #include <richedit.h>
 
 #include <algorithm>
@@ -128,12 +130,34 @@ ProgramUnderTest::ProgramUnderTest(const std::wstring& path, const ProgramOption
     }
 }
 
-ProgramUnderTest::~ProgramUnderTest()
+ProgramUnderTest::~ProgramUnderTest() { end(); }
+
+bool ProgramUnderTest::end()
 {
-    if (process_ && ::WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) {
-        ::TerminateProcess(process_.get(), 1);
-        ::WaitForSingleObject(process_.get(), 10000);
+    if (!process_) {
+        return true;
     }
+    if (::WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) {
+        ::TerminateProcess(process_.get(), 1);
+    }
+    // The next program started must not find this one still running, and take it for the copy
+    // it should hand its start to.
+    return ::WaitForSingleObject(process_.get(), GENEROUS_DEADLINE_MS) == WAIT_OBJECT_0;
+}
+
+double ProgramUnderTest::lifetime_ms()
+{
+    FILETIME created{};
+    FILETIME exited{};
+    FILETIME kernel{};
+    FILETIME user{};
+    if (wait_exit(0) == STILL_ACTIVE || !::GetProcessTimes(process_.get(), &created, &exited, &kernel, &user)) {
+        return -1;
+    }
+    const auto ticks = [](const FILETIME& time) {
+        return ULARGE_INTEGER{{time.dwLowDateTime, time.dwHighDateTime}}.QuadPart;
+    };
+    return static_cast<double>(ticks(exited) - ticks(created)) / 10'000.0;  // 100-ns ticks
 }
 
 HWND ProgramUnderTest::main_window(DWORD timeout_ms)
@@ -271,6 +295,12 @@ DWORD ProgramUnderTest::wait_exit(DWORD timeout_ms)
     DWORD code = STILL_ACTIVE;
     ::GetExitCodeProcess(process_.get(), &code);
     return code;
+}
+
+CopiesApart::CopiesApart()
+    : squatter_(::CreateMutexW(nullptr, FALSE, platform::single_copy_name().c_str())),
+      holds_(squatter_ && ::GetLastError() != ERROR_ALREADY_EXISTS)
+{
 }
 
 }  // namespace tovalen::testing

@@ -75,11 +75,30 @@ public:
 
     // The exit code once the program has ended within the timeout, else STILL_ACTIVE.
     DWORD wait_exit(DWORD timeout_ms);
+    // Ends the program as a task manager would and waits until it has ended; true once it has.
+    bool end();
+    // Milliseconds from the creation of the ended program's process to its exit, as the system
+    // recorded them; -1 while it runs.
+    double lifetime_ms();
 
 private:
     platform::UniqueKernelHandle process_;
     DWORD process_id_ = 0;
     HWND main_window_ = nullptr;
+};
+
+// While it lives, an object of another kind holds the name through which the copies of the
+// program find each other, so every copy started meanwhile runs by itself, as copies of different
+// logon sessions do (Wine runs every program in one session).
+class CopiesApart {
+public:
+    CopiesApart();
+    // False when the name could not be taken: a copy of the program holds it.
+    bool holds_the_name() const { return holds_; }
+
+private:
+    platform::UniqueKernelHandle squatter_;
+    bool holds_ = false;
 };
 
 // Text of any window, read through WM_GETTEXT so that it works across processes.
