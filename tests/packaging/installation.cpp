@@ -88,12 +88,15 @@ std::wstring known_folder(REFKNOWNFOLDERID id)
     return static_cast<const wchar_t*>(folder.get());
 }
 
-std::wstring record_text(MSIHANDLE record, UINT field)
+// The installer's text getters take a buffer and its length in characters, and answer
+// ERROR_MORE_DATA with the length needed (without the terminating null).
+template <typename Getter>
+std::wstring installer_text(Getter get)
 {
-    std::wstring text(64, L'\0');
+    std::wstring text(MAX_PATH, L'\0');
     for (;;) {
         DWORD length = static_cast<DWORD>(text.size());
-        const UINT result = ::MsiRecordGetStringW(record, field, text.data(), &length);
+        const UINT result = get(text.data(), &length);
         if (result == ERROR_SUCCESS) {
             text.resize(length);
             return text;
@@ -103,6 +106,12 @@ std::wstring record_text(MSIHANDLE record, UINT field)
         }
         text.resize(static_cast<std::size_t>(length) + 1);
     }
+}
+
+std::wstring record_text(MSIHANDLE record, UINT field)
+{
+    return installer_text(
+        [&](wchar_t* buffer, DWORD* length) { return ::MsiRecordGetStringW(record, field, buffer, length); });
 }
 
 }  // namespace
@@ -152,19 +161,9 @@ std::vector<std::wstring> installed_products()
 
 std::wstring product_info(const std::wstring& product_code, const wchar_t* property)
 {
-    std::wstring value(MAX_PATH, L'\0');
-    for (;;) {
-        DWORD length = static_cast<DWORD>(value.size());
-        const UINT result = ::MsiGetProductInfoW(product_code.c_str(), property, value.data(), &length);
-        if (result == ERROR_SUCCESS) {
-            value.resize(length);
-            return value;
-        }
-        if (result != ERROR_MORE_DATA) {
-            return {};
-        }
-        value.resize(static_cast<std::size_t>(length) + 1);
-    }
+    return installer_text([&](wchar_t* buffer, DWORD* length) {
+        return ::MsiGetProductInfoW(product_code.c_str(), property, buffer, length);
+    });
 }
 
 void remove_every_installed_version()
