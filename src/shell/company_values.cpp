@@ -1,5 +1,7 @@
 #include "shell/company_values.h"
 
+#include "report/registry_rendering.h"
+
 #include <array>
 
 namespace tovalen {
@@ -9,7 +11,6 @@ namespace {
 constexpr std::size_t MAX_HOST_NAME = 253;
 constexpr std::size_t MAX_LABEL = 63;
 constexpr unsigned long MAX_PORT = 65535;
-constexpr std::uint32_t REGISTRY_STRING = 1;
 
 bool is_control(wchar_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
 
@@ -285,7 +286,7 @@ ChosenValue choose_value(const StoredValue& stored, std::wstring_view built_in, 
         problem = L"it could not be read (" + stored.read_error + L")";
         break;
     case StoredValue::State::stored:
-        if (stored.type != REGISTRY_STRING) {
+        if (stored.type != REGISTRY_SZ) {
             problem = L"it is stored as " + registry_type_name(stored.type) + L", not as a REG_SZ string";
         } else if (stored.text.empty()) {
             return ChosenValue{std::wstring(built_in), {}};
