@@ -13,7 +13,7 @@ wine_session_start "$build"
 
 if [[ -z "${TOVALEN_OWN_DISPLAY:-}" ]]; then
   echo "Tovalen runs in the notification area of $DISPLAY; Ctrl+C ends it."
-  wine "$build/tovalen.exe"
+  without_randomization wine "$build/tovalen.exe"
   exit 0
 fi
 
@@ -27,7 +27,7 @@ wait_for_window() {  # name pattern, seconds
   return 1
 }
 
-(cd "$build" && wine "$build/tovalen.exe" >/dev/null 2>&1 &)
+(cd "$build" && without_randomization wine "$build/tovalen.exe" >/dev/null 2>&1 &)
 
 # Without a desktop tray, Wine shows the icons in a small window of its own.
 tray=$(wait_for_window '^Wine System Tray$' 60) || { echo "the tray icon did not appear" >&2; exit 1; }
@@ -42,4 +42,4 @@ shot="$build/tovalen-report.png"
 import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$shot"
 echo "Screenshot of the report window: $shot"
 echo
-wine "$build/print_report.exe" 2>/dev/null | tr -d '\r'
+without_randomization wine "$build/print_report.exe" 2>/dev/null | tr -d '\r'

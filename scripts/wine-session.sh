@@ -4,6 +4,10 @@
 # With "own-display" it always starts Xvfb, even on a desktop: the tests open windows, press
 # buttons and show message boxes, and none of that may reach the developer's own screen.
 
+# Every Wine process starts without address-space randomization, which now and then leaves no
+# room for Windows' shared data page (see cmake/wine-run.sh.in); the processes it starts inherit that.
+without_randomization() { setarch "$(uname -m)" -R "$@"; }
+
 wine_session_cleanup() {
   if [[ -n "${TOVALEN_WINEPREFIX:-}" ]]; then
     WINEPREFIX="$TOVALEN_WINEPREFIX" wineserver -k >/dev/null 2>&1 || true
@@ -46,11 +50,11 @@ wine_session_start() {
   export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
   if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
     echo "Making the Wine prefix $WINEPREFIX"
-    wineboot -i >/dev/null 2>&1 || true
+    without_randomization wineboot -i >/dev/null 2>&1 || true
     wineserver -w
   fi
   # One wineserver for the whole run: every Wine process started later attaches to it.
   wineserver -p >/dev/null 2>&1
   # Starts Wine's services now, away from any test's output.
-  wine cmd /c exit >/dev/null 2>&1 </dev/null || true
+  without_randomization wine cmd /c exit >/dev/null 2>&1 </dev/null || true
 }
