@@ -2,6 +2,7 @@
 // against no net.exe there at all (one in the current directory is never started).
 #include "report/collectors.h"
 
+#include "platform/programs.h"
 #include "support/build_paths.h"
 #include "support/scoped_state.h"
 #include "support/system_program.h"
@@ -89,20 +90,12 @@ struct OutputRow {
 class LastBootFromOutput : public LastBoot, public ::testing::WithParamInterface<OutputRow> {};
 
 // Why the stand-in could not be started, for a failure seen once in a stress run: an empty text
-// means the collector's start of the child failed. Started again here with the same command line.
+// means the collector's start of the child failed. Started again here the collector's way.
 std::string start_diagnosis(const std::wstring& program)
 {
     std::ostringstream out;
     out << "stand-in present: " << (::GetFileAttributesW(program.c_str()) != INVALID_FILE_ATTRIBUTES);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process{};
-    std::wstring command_line = L"\"" + program + L"\" statistics workstation";
-    if (::CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
-                         &startup, &process)) {
-        const platform::UniqueKernelHandle thread(process.hThread);
-        const platform::UniqueKernelHandle child(process.hProcess);
-        ::WaitForSingleObject(child.get(), 60'000);
+    if (platform::run_hidden_for_output(L"\"" + program + L"\" statistics workstation ", 60'000).started) {
         out << "; a second start succeeded";
     } else {
         out << "; a second start failed with error " << ::GetLastError();
