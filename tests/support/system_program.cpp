@@ -1,5 +1,7 @@
 #include "support/system_program.h"
 
+#include "support/polling.h"
+
 #include <windows.h>
 
 namespace tovalen::testing {
@@ -60,8 +62,10 @@ bool SystemProgram::restore()
 {
     const bool load_order_restored = load_order_.restore();
     if (saved_) {
-        ::DeleteFileW(path_.c_str());
-        saved_ = ::MoveFileExW(backup_.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING) == FALSE;
+        // A child that has just ended can still hold the stand-in's image for a moment, and Wine
+        // refuses to replace a file a process still runs from.
+        saved_ = !wait_until(
+            [&] { return ::MoveFileExW(backup_.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE; });
     }
     return load_order_restored && !saved_ && exists(path_) && !exists(backup_);
 }
