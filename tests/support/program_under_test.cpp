@@ -14,6 +14,7 @@ namespace {
 
 constexpr wchar_t REPORT_WINDOW_CLASS[] = L"TovalenReportWindow";
 constexpr int EDITOR_NUMBER = 1;
+constexpr int LAST_BUTTON_NUMBER = 4;
 constexpr UINT TRAY_CALLBACK = 12501;
 constexpr WPARAM TRAY_ICON_NUMBER = 5;
 
@@ -98,6 +99,19 @@ BOOL CALLBACK find_icon_static(HWND child, LPARAM context)
 
 bool running(HANDLE process) { return process != nullptr && ::WaitForSingleObject(process, 0) == WAIT_TIMEOUT; }
 
+// The window is there a moment before its controls: the program makes them one by one after it,
+// and the first start in a session spends a while loading the editor's library in between. A
+// test that took the window then would post its sentinel to a control that is not there yet.
+bool has_every_control(HWND window)
+{
+    for (int number = EDITOR_NUMBER; number <= LAST_BUTTON_NUMBER; ++number) {
+        if (::GetDlgItem(window, number) == nullptr) {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 std::wstring window_text(HWND window)
@@ -163,13 +177,15 @@ double ProgramUnderTest::lifetime_ms()
 HWND ProgramUnderTest::main_window(DWORD timeout_ms)
 {
     if (main_window_ == nullptr && started()) {
+        HWND found = nullptr;
         wait_until(
-            [this] {
+            [this, &found] {
                 const auto windows = top_level_windows(process_id_, REPORT_WINDOW_CLASS);
-                main_window_ = windows.empty() ? nullptr : windows.front();
-                return main_window_ != nullptr || !running(process_.get());
+                found = windows.empty() ? nullptr : windows.front();
+                return (found != nullptr && has_every_control(found)) || !running(process_.get());
             },
             timeout_ms);
+        main_window_ = found;
     }
     return main_window_;
 }
@@ -194,7 +210,9 @@ bool ProgramUnderTest::wait_until_handled(DWORD timeout_ms)
     // earlier one cannot be mistaken for it.
     static LPARAM next_limit = 0x7FFF0000;
     const LPARAM limit = ++next_limit;
-    if (!::PostMessageW(control(EDITOR_NUMBER), EM_EXLIMITTEXT, 0, limit)) {
+    // Posted to no window, the sentinel would land in this thread's own queue.
+    HWND editor = control(EDITOR_NUMBER);
+    if (editor == nullptr || !::PostMessageW(editor, EM_EXLIMITTEXT, 0, limit)) {
         return false;
     }
     return wait_until(
