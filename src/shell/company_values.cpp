@@ -168,7 +168,10 @@ std::wstring authority_fault(std::wstring_view authority)
     std::size_t host_end = host_and_port.find(L':');
     if (!host_and_port.empty() && host_and_port.front() == L'[') {  // an IPv6 literal holds colons
         const std::size_t close = host_and_port.find(L']');
-        host_end = close == std::wstring_view::npos ? host_and_port.size() : host_and_port.find(L':', close);
+        if (close == std::wstring_view::npos) {
+            return L"has a \"[\" with no \"]\"";
+        }
+        host_end = host_and_port.find(L':', close);
     }
     const std::wstring_view host = host_and_port.substr(0, host_end);
     if (host.empty() || host == L"[]") {

@@ -49,6 +49,7 @@ const std::wstring NAME_253 = LABEL_63 + L"." + LABEL_63 + L"." + LABEL_63 + L".
 
 constexpr wchar_t NOT_HTTP[] = L"it is not an absolute URL beginning with http:// or https://";
 constexpr wchar_t NO_HOST[] = L"it names no host";
+constexpr wchar_t UNCLOSED[] = L"it has a \"[\" with no \"]\"";
 constexpr wchar_t BAD_PORT[] = L"it has a port that is not a number from 1 to 65535";
 constexpr wchar_t BLANK[] = L"it contains a blank";
 constexpr wchar_t CONTROL[] = L"it contains a control character";
@@ -66,6 +67,7 @@ INSTANTIATE_TEST_SUITE_P(
         url(L"https:", NOT_HTTP), url(L" http://h/", BLANK), url(L"mailto:a@b", NOT_HTTP),
         url(L"http://", NO_HOST), url(L"https:///path", NO_HOST), url(L"http://?q", NO_HOST), url(L"http://#f", NO_HOST),
         url(L"http://:80/", NO_HOST), url(L"http://user@/x", NO_HOST), url(L"http://[]/", NO_HOST),
+        url(L"http://[::1/x", UNCLOSED), url(L"http://u@[", UNCLOSED),
         url(L"http://h:0/", BAD_PORT), url(L"http://h:65536/", BAD_PORT), url(L"http://h:/", BAD_PORT),
         url(L"http://h:8o/", BAD_PORT), url(L"http://h:99999999999999999999/", BAD_PORT),
         url(L"http://h/a b", BLANK), url(L"http://h/a\u00a0b", BLANK), url(L"http://h/a\u3000b", BLANK),
