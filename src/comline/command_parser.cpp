@@ -216,10 +216,11 @@ T* pointer_from(std::int64_t address)
     return reinterpret_cast<T*>(static_cast<std::intptr_t>(address));
 }
 
-// Nothing is ever mapped in the lowest 64 KB, and a negative number names the system's half of
-// the address space: such an address is a slip of the keyboard, and following it would crash.
-// 0 stays what it always meant, no object.
+// Nothing is ever mapped in the lowest 64 KB, and a negative number or one at or above 2^47 names
+// the system's half of the address space: such an address is a slip of the keyboard, and
+// following it would crash. 0 stays what it always meant, no object.
 constexpr std::int64_t LOWEST_USABLE_ADDRESS = 0x10000;
+constexpr std::int64_t END_OF_USER_SPACE = 0x800000000000;
 
 // The address an integer literal gives; anything but an integer literal is no address at all.
 HRESULT address_of_literal(const VARIANT& value, std::int64_t& address)
@@ -227,7 +228,7 @@ HRESULT address_of_literal(const VARIANT& value, std::int64_t& address)
     if (!holds_integer_literal(value, address)) {
         return E_INVALIDARG;
     }
-    if (address != 0 && address < LOWEST_USABLE_ADDRESS) {
+    if (address != 0 && (address < LOWEST_USABLE_ADDRESS || address >= END_OF_USER_SPACE)) {
         return E_POINTER;
     }
     return S_OK;
@@ -281,9 +282,13 @@ HRESULT finish_by_reference(VARIANT& value, VARTYPE target, const TypeKeyword* t
     if (const HRESULT hr = address_of_literal(value, address); FAILED(hr)) {
         return hr;
     }
+    // A callee writes through a by-reference argument; there is no "no object" for it to write to.
+    if (address == 0) {
+        return E_POINTER;
+    }
     void* pointer = pointer_from<void>(address);
     // By reference a ComLineObject stands for its IDispatch pointer, not for the record.
-    if (type != nullptr && type->word == COMLINE_OBJECT_KEYWORD && address != 0) {
+    if (type != nullptr && type->word == COMLINE_OBJECT_KEYWORD) {
         pointer = &pointer_from<ComLineObject>(address)->dispatch;
     }
     V_VT(&value) = static_cast<VARTYPE>(target | VT_BYREF);

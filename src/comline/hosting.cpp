@@ -35,17 +35,6 @@ HRESULT load_control_hosting(UniqueLibrary& atl)
     return atl ? S_OK : last_win32_error();
 }
 
-template <typename Routine>
-HRESULT find_routine(const UniqueLibrary& atl, const char* name, Routine& routine)
-{
-    FARPROC found = ::GetProcAddress(atl.get(), name);
-    if (found == nullptr) {
-        return last_win32_error();
-    }
-    routine = reinterpret_cast<Routine>(reinterpret_cast<void (*)()>(found));
-    return S_OK;
-}
-
 struct HostingRoutines {
     WindowInitRoutine init = nullptr;
     CreateControlRoutine create_control = nullptr;
@@ -54,14 +43,12 @@ struct HostingRoutines {
 
 HRESULT find_hosting_routines(const UniqueLibrary& atl, HostingRoutines& routines)
 {
-    HRESULT hr = find_routine(atl, "AtlAxWinInit", routines.init);
-    if (SUCCEEDED(hr)) {
-        hr = find_routine(atl, "AtlAxCreateControl", routines.create_control);
-    }
-    if (SUCCEEDED(hr)) {
-        hr = find_routine(atl, "AtlAxGetControl", routines.get_control);
-    }
-    return hr;
+    using platform::library_routine;
+    routines.init = library_routine<WindowInitRoutine>(atl.get(), "AtlAxWinInit");
+    routines.create_control = library_routine<CreateControlRoutine>(atl.get(), "AtlAxCreateControl");
+    routines.get_control = library_routine<GetControlRoutine>(atl.get(), "AtlAxGetControl");
+    const bool all_found = routines.init != nullptr && routines.create_control != nullptr && routines.get_control != nullptr;
+    return all_found ? S_OK : last_win32_error();
 }
 
 // The hosting registers its window classes on every initialisation; finding them registered by an
@@ -124,7 +111,8 @@ HRESULT hosting_site(HWND window, UniqueLibrary& atl, ComPtr<IUnknown>& host)
     HRESULT hr = load_control_hosting(atl);
     GetHostRoutine get_host = nullptr;
     if (SUCCEEDED(hr)) {
-        hr = find_routine(atl, "AtlAxGetHost", get_host);
+        get_host = platform::library_routine<GetHostRoutine>(atl.get(), "AtlAxGetHost");
+        hr = get_host != nullptr ? S_OK : last_win32_error();
     }
     if (FAILED(hr)) {
         return hr;

@@ -1,7 +1,6 @@
 #include "platform/programs.h"
 
 #include "platform/handles.h"
-#include "platform/system_folder.h"
 
 #include <shellapi.h>
 
@@ -42,6 +41,8 @@ bool start_shown(std::wstring command_line, std::wstring_view working_directory)
     return static_cast<bool>(create_process(std::move(command_line), false, working_directory, startup));
 }
 
+}  // namespace
+
 bool shell_open(std::wstring_view file, std::wstring_view parameters, std::wstring_view working_directory)
 {
     const std::wstring file_text(file);
@@ -56,6 +57,8 @@ bool shell_open(std::wstring_view file, std::wstring_view parameters, std::wstri
     info.nShow = SW_SHOWNORMAL;
     return ::ShellExecuteExW(&info) != FALSE;
 }
+
+namespace {
 
 // A pipe whose read end can wait with a time limit. Anonymous pipes cannot be read overlapped,
 // so this is a named pipe with a name no other program can guess or reuse, one instance only.
@@ -136,7 +139,6 @@ std::wstring program_command_line(std::wstring_view file, std::wstring_view para
 
 bool start_program(std::wstring_view file, std::wstring_view parameters, std::wstring_view working_directory)
 {
-    keep_program_search_out_of_current_directory();
     if (start_shown(program_command_line(file, parameters), working_directory)) {
         return true;
     }

@@ -12,7 +12,13 @@ namespace tovalen::platform {
 // Starts the file as a program (quoted unless it already begins with a quote, then a blank and
 // the parameters when there are any); when that fails, hands file and parameters to the shell's
 // open operation without any error dialog. Waits for neither. True when something was started.
+// The file is a full path, a URL or a share: a bare program name would be looked for in the
+// program's own folder first, where anyone may have left a file of that name.
 bool start_program(std::wstring_view file, std::wstring_view parameters, std::wstring_view working_directory);
+
+// Hands file and parameters to the shell's open operation, without any error dialog: a URL goes
+// to the program the user chose for it. True when the shell took it.
+bool shell_open(std::wstring_view file, std::wstring_view parameters, std::wstring_view working_directory);
 
 // The command line start_program tries first.
 std::wstring program_command_line(std::wstring_view file, std::wstring_view parameters);

@@ -80,6 +80,22 @@ std::wstring user_sid_text()
     return text;
 }
 
+// Only the user's own account and the system may open the block: another account in the same
+// session (runas) could otherwise read it, or write a record that points later starts elsewhere.
+// Null (the default security) when the user's account cannot be told.
+UniqueLocalMemory owner_only_security(const std::wstring& user_sid)
+{
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (user_sid.empty()) {
+        return UniqueLocalMemory();
+    }
+    const std::wstring sddl = L"D:P(A;;GA;;;" + user_sid + L")(A;;GA;;;SY)";
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr)) {
+        return UniqueLocalMemory();
+    }
+    return UniqueLocalMemory(descriptor);
+}
+
 }  // namespace
 
 std::wstring single_copy_name()
@@ -94,7 +110,10 @@ std::wstring single_copy_name()
 
 SingleCopy::SingleCopy(const std::wstring& name, DWORD wait_ms) : wait_ms_(wait_ms)
 {
-    block_.reset(::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(Record), name.c_str()));
+    const UniqueLocalMemory descriptor = owner_only_security(user_sid_text());
+    SECURITY_ATTRIBUTES security{sizeof(security), descriptor.get(), FALSE};
+    block_.reset(::CreateFileMappingW(INVALID_HANDLE_VALUE, descriptor ? &security : nullptr, PAGE_READWRITE, 0,
+                                      sizeof(Record), name.c_str()));
     if (!block_) {
         return;
     }

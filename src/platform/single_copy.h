@@ -1,5 +1,6 @@
-// One running copy of the program per user and logon session. The copies find each other through
-// a small block of shared memory named in the session's own namespace ("Local\"). The block lives
+// One running copy of the program per user and session (the terminal-services session, whose
+// namespace "Local\" is). The copies find each other through a small block of shared memory named
+// there, which only the user's own account and the system may open. The block lives
 // only as long as some copy holds it, so a copy that has ended leaves nothing behind that could
 // stop the next start.
 #pragma once

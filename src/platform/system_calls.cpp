@@ -1,5 +1,8 @@
 #include "platform/system_calls.h"
 
+#include "platform/handles.h"
+#include "platform/system_folder.h"
+
 #include <string>
 
 namespace tovalen::platform {
@@ -17,6 +20,22 @@ HWND own_foreground_window()
     return process == ::GetCurrentProcessId() ? foreground : nullptr;
 }
 
+// IP Helper is not one of the libraries Windows always takes from the system folder, so it is
+// not imported (an import would be looked for in the program's own folder first) but loaded from
+// the system folder when first needed, and kept for the rest of the run.
+HMODULE ip_helper()
+{
+    static const UniqueLibrary library(load_system_library(L"iphlpapi.dll"));
+    return library.get();
+}
+
+DWORD WINAPI send_arp_through_ip_helper(IPAddr destination, IPAddr source, PVOID address, PULONG length)
+{
+    using SendArpRoutine = DWORD(WINAPI*)(IPAddr, IPAddr, PVOID, PULONG);
+    static const auto send_arp = library_routine<SendArpRoutine>(ip_helper(), "SendARP");
+    return send_arp != nullptr ? send_arp(destination, source, address, length) : ERROR_NOT_SUPPORTED;
+}
+
 }  // namespace
 
 SystemCalls real_system_calls()
@@ -24,7 +43,7 @@ SystemCalls real_system_calls()
     return SystemCalls{
         .get_disk_free_space = &::GetDiskFreeSpaceExW,
         .wsa_startup = &::WSAStartup,
-        .send_arp = &::SendARP,
+        .send_arp = &send_arp_through_ip_helper,
         .message_box = &::MessageBoxW,
     };
 }

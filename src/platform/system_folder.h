@@ -33,11 +33,13 @@ inline HMODULE load_system_library(const wchar_t* name)
     return ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
-// A program started by bare name is not looked for in the current directory: the variable is
-// the system's own switch for that search, read at every start.
-inline void keep_program_search_out_of_current_directory()
+// A routine of a library this process has loaded, or null. Every run-time lookup goes through
+// here, so that a missing routine is always null and never a crash.
+template <typename Routine>
+Routine library_routine(HMODULE library, const char* name)
 {
-    ::SetEnvironmentVariableW(L"NoDefaultCurrentDirectoryInExePath", L"1");
+    FARPROC found = library == nullptr ? nullptr : ::GetProcAddress(library, name);
+    return reinterpret_cast<Routine>(reinterpret_cast<void (*)()>(found));
 }
 
 // A routine of a loaded system library that older systems lack: null there. Looked up rather
@@ -45,14 +47,14 @@ inline void keep_program_search_out_of_current_directory()
 template <typename Routine>
 Routine system_routine(const wchar_t* library, const char* name)
 {
-    HMODULE module = ::GetModuleHandleW(library);
-    FARPROC found = module == nullptr ? nullptr : ::GetProcAddress(module, name);
-    return reinterpret_cast<Routine>(reinterpret_cast<void (*)()>(found));
+    return library_routine<Routine>(::GetModuleHandleW(library), name);
 }
 
 // For the whole process, early in start-up: libraries loaded later, also by system code on the
-// program's behalf, come from the system folder. (Programs started by bare name are kept out of
-// the current directory by start_program itself, the one place that starts them.)
+// program's behalf, come from the system folder. What the program imports at load time is bound
+// before any code of ours runs, so it imports only libraries that Windows always takes from the
+// system (its known DLLs, and the common controls through the manifest); everything else is
+// loaded at run time through load_system_library.
 inline void keep_searches_to_the_system()
 {
     using SetDefaultDllDirectoriesRoutine = BOOL(WINAPI*)(DWORD);

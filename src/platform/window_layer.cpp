@@ -641,12 +641,28 @@ void WindowLayer::rescale_editor_font()
 
 // Keyboard.
 
+bool WindowLayer::is_button(HWND window) const
+{
+    return std::find(buttons_.begin(), buttons_.end(), window) != buttons_.end();
+}
+
 bool WindowLayer::handle_dialog_key(const MSG& message)
 {
     HWND window = control_parent_;
     if (message.message != WM_KEYDOWN || window == nullptr ||
         (message.hwnd != window && !::IsChild(window, message.hwnd))) {
         return false;
+    }
+    const bool dialog_key = message.wParam == VK_TAB || message.wParam == VK_ESCAPE ||
+                            (message.wParam == VK_RETURN && is_button(message.hwnd));
+    if (!dialog_key) {
+        return false;  // Space reaches the focused button, which clicks itself on its release
+    }
+    // A held key repeats its key-down, and a key pressed twice may still be queued after the first
+    // press hid the window: neither acts again (a second mail, a second browser).
+    constexpr LPARAM KEY_WAS_DOWN = LPARAM{1} << 30;
+    if ((message.lParam & KEY_WAS_DOWN) != 0 || !::IsWindowVisible(window)) {
+        return true;
     }
     switch (message.wParam) {
     case VK_TAB:
@@ -656,15 +672,10 @@ bool WindowLayer::handle_dialog_key(const MSG& message)
         // The same way as the close box, so that it hides, empties and marks the report stale.
         ::SendMessageW(window, WM_CLOSE, 0, 0);
         return true;
-    case VK_RETURN:
-        if (std::find(buttons_.begin(), buttons_.end(), message.hwnd) == buttons_.end()) {
-            return false;
-        }
+    default:
         ::SendMessageW(window, WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(message.hwnd), BN_CLICKED),
                        reinterpret_cast<LPARAM>(message.hwnd));
         return true;
-    default:
-        return false;  // Space reaches the focused button, which clicks itself on its release
     }
 }
 

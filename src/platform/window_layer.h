@@ -144,6 +144,7 @@ private:
 
     // Keyboard: what users expect of any window.
     bool handle_dialog_key(const MSG& message);
+    bool is_button(HWND window) const;
     void move_focus(bool backwards);
     void add_tooltip(HWND button, std::wstring_view name);
 

@@ -8,7 +8,12 @@ namespace tovalen {
 
 namespace {
 
-bool needs_mail_encoding(wchar_t c) { return c < 0x20 || c == L'%' || c == L'&' || c == L'#'; }
+// Besides what would end or split the body ("%", "&", "#", line ends), what may not stand raw in
+// a URL and what a mail handler's command line ("... "%1"") would split on. A raw "+" reads as a
+// blank to form-decoding parsers and as a plus to others; encoded, both read a plus.
+constexpr std::wstring_view ENCODED_IN_MAIL = L"%&#\"<>\\^`{|}+";
+
+bool needs_mail_encoding(wchar_t c) { return c < 0x20 || ENCODED_IN_MAIL.find(c) != std::wstring_view::npos; }
 
 struct MailPiece {
     std::wstring_view fixed;

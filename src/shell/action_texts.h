@@ -9,16 +9,16 @@
 
 namespace tovalen {
 
-inline constexpr wchar_t BROWSER_PROGRAM[] = L"iexplore";
-
 std::wstring helpdesk_form_url(std::wstring_view helpdesk_server);
 
 // Two backslashes, the print server and "\printers$".
 std::wstring printer_share_path(std::wstring_view print_server);
 
-// A value made safe to stand inside a mailto: URL: "%", "&", "#" and the control characters
-// below U+0020 are percent-encoded (as UTF-8, which for these characters is one byte), so a
-// model such as "AT&T" or a multi-line BIOS version reaches the mail intact.
+// A value made safe to stand inside a mailto: URL: "%", "&", "#", the control characters below
+// U+0020, and " < > \ ^ ` { | } + are percent-encoded (as UTF-8, which for these characters is
+// one byte), so a model such as "AT&T", a 15" screen or a multi-line BIOS version reaches the mail
+// intact and in one argument of the mail program. Other characters, letters beyond ASCII among
+// them, stay as they are.
 std::wstring encode_mail_value(std::wstring_view value);
 
 // The mailto: URL of the report: the mailbox, the subject naming the user (already upper-cased

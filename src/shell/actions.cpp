@@ -21,6 +21,57 @@ std::wstring upper_case(std::wstring_view text)
 
 namespace {
 
+constexpr wchar_t BROWSER_APP_PATH_KEY[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\IEXPLORE.EXE";
+constexpr wchar_t BROWSER_IN_PROGRAM_FILES[] = L"%ProgramFiles%\\Internet Explorer\\iexplore.exe";
+
+// A drive's root or a share: a relative path would be looked up in the current directory.
+bool is_absolute_path(std::wstring_view path)
+{
+    const bool drive = path.size() >= 3 && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/');
+    return drive || path.starts_with(L"\\\\");
+}
+
+bool is_existing_file(const std::wstring& path)
+{
+    if (!is_absolute_path(path)) {
+        return false;
+    }
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+std::wstring without_enclosing_quotes(std::wstring path)
+{
+    if (path.size() >= 2 && path.front() == L'"' && path.back() == L'"') {
+        return path.substr(1, path.size() - 2);
+    }
+    return path;
+}
+
+std::wstring expanded(const wchar_t* text)
+{
+    const DWORD size = ::ExpandEnvironmentStringsW(text, nullptr, 0);
+    std::wstring result(size, L'\0');
+    if (size == 0 || ::ExpandEnvironmentStringsW(text, result.data(), size) != size) {
+        return {};
+    }
+    result.resize(size - 1);
+    return result;
+}
+
+// The browser by its full path: where the system registers it, else where it is installed; empty
+// when neither names an existing file.
+std::wstring installed_browser()
+{
+    const std::wstring registered =
+        without_enclosing_quotes(read_registry_value(HKEY_LOCAL_MACHINE, BROWSER_APP_PATH_KEY, L""));
+    if (is_existing_file(registered)) {
+        return registered;
+    }
+    const std::wstring standard = expanded(BROWSER_IN_PROGRAM_FILES);
+    return is_existing_file(standard) ? standard : std::wstring();
+}
+
 // The box comes up while the report is still shown, so that it stands in front of it.
 bool usable_or_reported(const ChosenValue& value)
 {
@@ -40,7 +91,11 @@ std::wstring current_report_mail_url(std::wstring_view support_mailbox)
 void open_helpdesk_form()
 {
     if (const ChosenValue form_url = current_form_url(); usable_or_reported(form_url)) {
-        platform::start_program(BROWSER_PROGRAM, form_url.text, L"");
+        if (const std::wstring browser = installed_browser(); !browser.empty()) {
+            platform::start_program(browser, form_url.text, L"");
+        } else {
+            platform::shell_open(form_url.text, L"", L"");  // the user's default browser
+        }
     }
     hide_report_window();
 }

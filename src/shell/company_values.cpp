@@ -278,6 +278,20 @@ std::wstring registry_type_name(std::uint32_t type)
     return type < names.size() ? names[type] : L"type " + std::to_wstring(type);
 }
 
+ChosenValue choose_first_value(std::span<const KeyedValue> keys, std::wstring_view built_in, ValueCheck check,
+                               std::wstring_view value_name)
+{
+    for (const KeyedValue& key : keys) {
+        const StoredValue& stored = key.stored;
+        const bool empty_string = stored.state == StoredValue::State::stored && stored.type == REGISTRY_SZ &&
+                                  stored.text.empty();
+        if (stored.state != StoredValue::State::absent && !empty_string) {
+            return choose_value(stored, built_in, check, value_name, key.full_key_name);
+        }
+    }
+    return ChosenValue{std::wstring(built_in), {}};
+}
+
 ChosenValue choose_value(const StoredValue& stored, std::wstring_view built_in, ValueCheck check,
                          std::wstring_view value_name, std::wstring_view full_key_name)
 {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -54,6 +55,18 @@ struct ChosenValue {
 // key (its full name, HKEY_LOCAL_MACHINE\...) and what is wrong.
 ChosenValue choose_value(const StoredValue& stored, std::wstring_view built_in, ValueCheck check,
                          std::wstring_view value_name, std::wstring_view full_key_name);
+
+// A value as one key holds it, and that key's full name for the message.
+struct KeyedValue {
+    StoredValue stored;
+    std::wstring full_key_name;
+};
+
+// The first key that holds the value decides, as choose_value does for it: a value that is absent
+// or an empty string leaves the choice to the next key, anything else (an invalid or unreadable
+// value included) is the choice. When no key holds it, the built-in value.
+ChosenValue choose_first_value(std::span<const KeyedValue> keys, std::wstring_view built_in, ValueCheck check,
+                               std::wstring_view value_name);
 
 // The registry's name of a type number ("REG_DWORD"), or "type N" for one it has no name for.
 std::wstring registry_type_name(std::uint32_t type);

@@ -4,7 +4,7 @@
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
-    // Held for the whole run: later starts of this logon session find this copy through it.
+    // Held for the whole run: later starts in this session find this copy through it.
     tovalen::platform::SingleCopy copy(tovalen::platform::single_copy_name(), tovalen::STARTING_COPY_WAIT_MS);
     if (tovalen::leave_start_to_running_copy(copy)) {
         return 0;

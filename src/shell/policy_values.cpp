@@ -9,14 +9,14 @@ namespace tovalen {
 
 namespace {
 
-std::wstring full_key_name() { return std::wstring(L"HKEY_LOCAL_MACHINE\\") + POLICY_KEY; }
+std::wstring full_key_name(const wchar_t* key) { return std::wstring(L"HKEY_LOCAL_MACHINE\\") + key; }
 
-// One value of the policy key, read with the report's registry reader (the program's own view
-// is the 64-bit one); an absent key is an absent value.
-StoredValue read_policy_value(const wchar_t* name)
+// One value of a key, read with the report's registry reader (the program's own view is the
+// 64-bit one); an absent key is an absent value.
+StoredValue read_stored_value(const wchar_t* key, const wchar_t* name)
 {
     RegistryReadResult read;
-    read_registry_value(HKEY_LOCAL_MACHINE, POLICY_KEY, name, false, &read);
+    read_registry_value(HKEY_LOCAL_MACHINE, key, name, false, &read);
     StoredValue value;
     if (read.status == ERROR_FILE_NOT_FOUND) {
         return value;
@@ -34,9 +34,14 @@ StoredValue read_policy_value(const wchar_t* name)
     return value;
 }
 
+// Group Policy's value before the one the installer was given, and either before the built-in one.
 ChosenValue current_value(const wchar_t* name, std::wstring_view built_in, ValueCheck check)
 {
-    return choose_value(read_policy_value(name), built_in, check, name, full_key_name());
+    const KeyedValue keys[] = {
+        {read_stored_value(POLICY_KEY, name), full_key_name(POLICY_KEY)},
+        {read_stored_value(INSTALLER_KEY, name), full_key_name(INSTALLER_KEY)},
+    };
+    return choose_first_value(keys, built_in, check, name);
 }
 
 }  // namespace

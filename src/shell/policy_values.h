@@ -1,5 +1,6 @@
-// The company values the buttons use, read from the machine policy each time one is needed, so
-// that a changed policy applies at the next click. Nothing is written.
+// The company values the buttons use, read each time one is needed, so that a changed value
+// applies at the next click: Group Policy's (the machine policy key) first, then the one the
+// installer was given (its own key), then the built-in one. Nothing is written.
 #pragma once
 
 #include "shell/company_values.h"

@@ -37,7 +37,7 @@ void trim_working_set();
 // How long a start waits for a copy that is still starting to make its window.
 inline constexpr DWORD STARTING_COPY_WAIT_MS = 5000;
 
-// When another copy runs in this logon session, asks it to show its report exactly as a left
+// When another copy runs in this session, asks it to show its report exactly as a left
 // press on its tray icon would, and returns true: this start has nothing more to do. False when
 // this copy is to run.
 bool leave_start_to_running_copy(platform::SingleCopy& copy);

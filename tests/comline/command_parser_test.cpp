@@ -220,8 +220,7 @@ INSTANTIATE_TEST_SUITE_P(
         ParseRow{L"M(65536 byref as long byref)", {{L"M", {L"I4|BYREF 0x10000"}}}},
         ParseRow{L"M(70000 ByRef)", {{L"M", {L"I4|BYREF 0x11170"}}}},
         ParseRow{L"M(4294967296 BYREF)", {{L"M", {L"I8|BYREF 0x100000000"}}}},
-        ParseRow{L"M(#void byref)", {{L"M", {L"I8|BYREF 0x0"}}}},
-        ParseRow{L"M(0 byref as long byref)", {{L"M", {L"I4|BYREF 0x0"}}}},
+        ParseRow{L"M(140737488355327 byref)", {{L"M", {L"I8|BYREF 0x7FFFFFFFFFFF"}}}},
         ParseRow{L"M(65536 as string byref, 131072 as variant byref)",
                  {{L"M", {L"VARIANT|BYREF 0x20000", L"BSTR|BYREF 0x10000"}}}},
         ParseRow{L"M(65536 as object byref)", {{L"M", {L"DISPATCH|BYREF 0x10000"}}}},
@@ -327,16 +326,20 @@ INSTANTIATE_TEST_SUITE_P(
         FailureRow{L"M(#true as comlineobject)", E_INVALIDARG}, FailureRow{L"M('0' as iunknown)", E_INVALIDARG},
         FailureRow{L"M(#empty as variant)", E_INVALIDARG}));
 
-// A small number typed where an address belongs would be followed into the null page.
+// A small number typed where an address belongs would be followed into the null page, a huge one
+// into the system's half, and a callee writes through a by-reference null.
 INSTANTIATE_TEST_SUITE_P(
-    AddressesInTheNullPage, Fails,
+    AddressesOutsideUserSpace, Fails,
     ::testing::Values(FailureRow{L"M(5 as variant)", E_POINTER}, FailureRow{L"M(7 byref)", E_POINTER},
                       FailureRow{L"M(9 as object)", E_POINTER}, FailureRow{L"M(9 as idispatch)", E_POINTER},
                       FailureRow{L"M(9 as iunknown)", E_POINTER}, FailureRow{L"M(9 as comlineobject)", E_POINTER},
                       FailureRow{L"M(9 as comlineobject byref)", E_POINTER},
                       FailureRow{L"M(5 byref as long byref)", E_POINTER},
                       FailureRow{L"M(65535 as object)", E_POINTER}, FailureRow{L"M(-8 as iunknown)", E_POINTER},
-                      FailureRow{L"M(-4096 byref)", E_POINTER}, FailureRow{L"V = 16 as variant", E_POINTER}));
+                      FailureRow{L"M(-4096 byref)", E_POINTER}, FailureRow{L"V = 16 as variant", E_POINTER},
+                      FailureRow{L"M(140737488355328 as iunknown)", E_POINTER},
+                      FailureRow{L"M(140737488355328 byref)", E_POINTER}, FailureRow{L"M(#void byref)", E_POINTER},
+                      FailureRow{L"M(0 byref as long byref)", E_POINTER}));
 
 INSTANTIATE_TEST_SUITE_P(
     ConversionCodesPassThrough, Fails,

@@ -242,9 +242,9 @@ RegistryTexts machine_values(const std::wstring& key_path)
     return values;
 }
 
-RegistryTexts policy_values()
+RegistryTexts company_values(const std::wstring& key_path)
 {
-    RegistryTexts values = machine_values(POLICY_KEY);
+    RegistryTexts values = machine_values(key_path);
     std::erase_if(values, [](const auto& value) {
         return std::none_of(std::begin(POLICY_VALUE_NAMES), std::end(POLICY_VALUE_NAMES),
                             [&](const wchar_t* name) { return value.first == name; });
@@ -376,7 +376,7 @@ InstallationSnapshot take_snapshot()
             file_state(expected_license_path()),
             read_shortcut(installed_shortcut()),
             run_value(),
-            policy_values(),
+            company_values(POLICY_KEY),
             machine_values(TOVALEN_INSTALLER_KEY),
             tovalen_uninstall_entries(),
             installed_products()};

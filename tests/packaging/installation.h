@@ -58,8 +58,8 @@ std::optional<std::wstring> run_value(RegistryView view = RegistryView::native64
 // value, "(type N)" for a value of any other type. Empty when the key is missing.
 using RegistryTexts = std::map<std::wstring, std::wstring>;
 RegistryTexts machine_values(const std::wstring& key_path);
-// Of those, the ones the program reads from the policy key.
-RegistryTexts policy_values();
+// Of those, the company values the program reads (from the policy key and the installer's).
+RegistryTexts company_values(const std::wstring& key_path);
 
 // A row of a package's Shortcut table.
 struct ShortcutRow {

@@ -58,7 +58,7 @@ protected:
         for (const auto& [name, text] : values) {
             ASSERT_TRUE(group_policy_->set_text(name, text));
         }
-        ASSERT_EQ(policy_values(), values) << "the test starts from exactly the values Group Policy set";
+        ASSERT_EQ(company_values(POLICY_KEY), values) << "the test starts from exactly the values Group Policy set";
     }
 
     void expect_removed_without_a_trace(const RegistryTexts& left_by_group_policy = {})
@@ -68,7 +68,7 @@ protected:
         EXPECT_FALSE(path_exists(folder_of(program))) << "the program folder";
         EXPECT_EQ(installed_shortcut(), L"") << "the Start-menu shortcut";
         EXPECT_EQ(run_value(), std::nullopt);
-        EXPECT_EQ(policy_values(), left_by_group_policy) << "only what the installer wrote is removed";
+        EXPECT_EQ(company_values(POLICY_KEY), left_by_group_policy) << "Group Policy's values are left as they were";
         EXPECT_TRUE(machine_values(TOVALEN_INSTALLER_KEY).empty()) << "the installer's own record";
         EXPECT_TRUE(tovalen_uninstall_entries().empty());
         EXPECT_TRUE(installed_products().empty());
@@ -271,13 +271,14 @@ TEST_F(Package, UpgradeWhileTheOlderProgramRunsReplacesIt)
     expect_one_installation_of(NEXT_VERSION);
 }
 
-// The installer's properties: each one given writes its value into the policy key; values it was
-// not given, including those Group Policy set, are neither written nor removed.
+// The installer's properties: each one given writes its value into the installer's own key, and
+// nothing is written to or removed from the policy key, which belongs to Group Policy (also where
+// Group Policy set the same value as a property).
 struct PropertiesRow {
     const char* name;
     std::wstring properties;
     RegistryTexts set_by_group_policy;
-    RegistryTexts policy_after_install;
+    RegistryTexts installer_values;
     bool starts_at_logon;
     friend void PrintTo(const PropertiesRow& row, std::ostream* out) { *out << row.name; }
 };
@@ -291,7 +292,8 @@ TEST_P(InstallProperties, WriteExactlyTheValuesGivenAndUninstallRemovesOnlyThose
 
     install(current_package(), row.properties);
 
-    EXPECT_EQ(policy_values(), row.policy_after_install);
+    EXPECT_EQ(company_values(POLICY_KEY), row.set_by_group_policy);
+    EXPECT_EQ(company_values(INSTALLER_KEY), row.installer_values);
     expect_one_installation_of(CURRENT_VERSION, row.starts_at_logon);
 
     EXPECT_EQ(uninstall_silently(current_package()), ERROR_SUCCESS);
@@ -313,13 +315,11 @@ INSTANTIATE_TEST_SUITE_P(
         PropertiesRow{"helpdesk_server_beside_group_policy",
                       L"HELPDESK_SERVER=" + HELPDESK,
                       {{POLICY_PRINT_SERVER, POLICY_PRINT}, {POLICY_TICKET_FORM_URL, POLICY_FORM_URL}},
-                      {{POLICY_HELPDESK_SERVER, HELPDESK},
-                       {POLICY_PRINT_SERVER, POLICY_PRINT},
-                       {POLICY_TICKET_FORM_URL, POLICY_FORM_URL}},
+                      {{POLICY_HELPDESK_SERVER, HELPDESK}},
                       true},
-        PropertiesRow{"print_server_without_autostart",
+        PropertiesRow{"print_server_also_set_by_group_policy",
                       L"PRINT_SERVER=" + PRINT + L" AUTOSTART=0",
-                      {},
+                      {{POLICY_PRINT_SERVER, POLICY_PRINT}},
                       {{POLICY_PRINT_SERVER, PRINT}},
                       false},
         PropertiesRow{"support_mailbox_with_autostart",
@@ -335,19 +335,20 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& row) { return std::string(row.param.name); });
 
 // A major upgrade removes the older version with all it wrote; the newer one writes again what
-// the older was given, unless it is given a property anew, and never takes over Group Policy's.
+// the older was given, unless it is given a property anew, and leaves Group Policy's values as
+// they were through install, upgrade and uninstall, also one of the same name.
 TEST_F(Package, UpgradeKeepsWhatTheOlderVersionWasGivenUnlessGivenAnew)
 {
-    const RegistryTexts by_group_policy{{POLICY_SUPPORT_MAILBOX, MAILBOX}};
+    const RegistryTexts by_group_policy{{POLICY_SUPPORT_MAILBOX, MAILBOX}, {POLICY_PRINT_SERVER, POLICY_PRINT}};
     ASSERT_NO_FATAL_FAILURE(set_by_group_policy(by_group_policy));
     install(current_package(), L"HELPDESK_SERVER=" + HELPDESK + L" PRINT_SERVER=" + PRINT + L" AUTOSTART=0");
 
-    install(next_package(), L"PRINT_SERVER=" + POLICY_PRINT);
+    install(next_package(), L"PRINT_SERVER=print02.corp.example");
 
     expect_one_installation_of(NEXT_VERSION, false);
-    const RegistryTexts upgraded{
-        {POLICY_HELPDESK_SERVER, HELPDESK}, {POLICY_PRINT_SERVER, POLICY_PRINT}, {POLICY_SUPPORT_MAILBOX, MAILBOX}};
-    EXPECT_EQ(policy_values(), upgraded);
+    const RegistryTexts upgraded{{POLICY_HELPDESK_SERVER, HELPDESK}, {POLICY_PRINT_SERVER, L"print02.corp.example"}};
+    EXPECT_EQ(company_values(INSTALLER_KEY), upgraded);
+    EXPECT_EQ(company_values(POLICY_KEY), by_group_policy);
 
     EXPECT_EQ(uninstall_silently(next_package()), ERROR_SUCCESS);
 

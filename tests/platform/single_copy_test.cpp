@@ -2,10 +2,13 @@
 // test standing in for a copy's report window.
 #include "platform/single_copy.h"
 
+#include <aclapi.h>
+
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tovalen::platform {
 namespace {
@@ -87,6 +90,62 @@ TEST(SingleCopy, NextStartStandsAsTheStartBeforeLeftTheName)
             EXPECT_GE(::GetTickCount64() - started, WAIT_MS) << "it did not wait for the window";
         }
     }
+}
+
+// The SIDs the block's access list grants access to, in order.
+std::vector<std::vector<BYTE>> granted_sids(HANDLE object)
+{
+    PACL list = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    std::vector<std::vector<BYTE>> sids;
+    if (::GetSecurityInfo(object, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &list, nullptr,
+                          &descriptor) != ERROR_SUCCESS) {
+        return sids;
+    }
+    const UniqueLocalMemory owner(descriptor);
+    for (DWORD index = 0; list != nullptr && index < list->AceCount; ++index) {
+        void* entry = nullptr;
+        if (::GetAce(list, index, &entry) && static_cast<ACE_HEADER*>(entry)->AceType == ACCESS_ALLOWED_ACE_TYPE) {
+            auto* sid = reinterpret_cast<BYTE*>(&static_cast<ACCESS_ALLOWED_ACE*>(entry)->SidStart);
+            sids.emplace_back(sid, sid + ::GetLengthSid(sid));
+        }
+    }
+    return sids;
+}
+
+std::vector<BYTE> user_sid()
+{
+    UniqueKernelHandle token;
+    alignas(TOKEN_USER) BYTE buffer[256] = {};
+    DWORD size = 0;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.put()) ||
+        !::GetTokenInformation(token.get(), TokenUser, buffer, sizeof buffer, &size)) {
+        return {};
+    }
+    auto* sid = static_cast<BYTE*>(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid);
+    return std::vector<BYTE>(sid, sid + ::GetLengthSid(sid));
+}
+
+std::vector<BYTE> system_sid()
+{
+    std::vector<BYTE> sid(SECURITY_MAX_SID_SIZE);
+    DWORD size = SECURITY_MAX_SID_SIZE;
+    ::CreateWellKnownSid(WinLocalSystemSid, nullptr, sid.data(), &size);
+    sid.resize(size);
+    return sid;
+}
+
+// Another account in the same session may neither read the record nor point later starts at a
+// window of its own.
+TEST(SingleCopy, OnlyTheUsersOwnAccountAndTheSystemMayOpenTheBlock)
+{
+    const std::wstring name = test_name(100);
+    SingleCopy copy(name, WAIT_MS);
+    ASSERT_EQ(copy.standing(), Standing::sole);
+    UniqueKernelHandle block(::OpenFileMappingW(READ_CONTROL, FALSE, name.c_str()));
+    ASSERT_TRUE(block);
+    const std::vector<std::vector<BYTE>> expected{user_sid(), system_sid()};
+    EXPECT_EQ(granted_sids(block.get()), expected);
 }
 
 }  // namespace

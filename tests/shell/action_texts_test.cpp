@@ -45,7 +45,7 @@ TEST(MailUrl, JoinsTheFortyOnePiecesInOrder)
         L"%0D%0AOS Version: 1909%0D%0AOS Build: 18363.1%0D%0ALast System Boot: 4/12/2019 9:14:33 AM"
         L"%0D%0ATotal Uptime :1-Days %0D%0A%0D%0A----Network----%0D%0AIP Address: 10.0.0.5"
         L"%0D%0AMAC Address: 00:11:22:33:44:55%0D%0A%0D%0A----User----%0D%0AUser Name: jsmith"
-        L"%0D%0ALogon Server: \\\\DC01%0D%0A%0D%0A----Software----%0D%0AInternet Explorer Version: 11.0"
+        L"%0D%0ALogon Server: %5C%5CDC01%0D%0A%0D%0A----Software----%0D%0AInternet Explorer Version: 11.0"
         L"%0D%0AAntivirus Running: Yes%0D%0AAntivirus Version: 14.2%0D%0AAntivirus Definition Date: 2020-01-01%0D%0A";
     EXPECT_EQ(report_mail_url(L"it@example.com", L"JSMITH", sample_values(), L"4/12/2019 9:14:33 AM"), expected);
 }
@@ -71,7 +71,7 @@ TEST(MailUrl, EncodesValuesThatWouldCutOrCorruptTheMail)
     EXPECT_NE(url.find(L"Model: AT%26T 100%25 %231%0D%0ASerial%23: "), std::wstring::npos) << url;
     EXPECT_NE(url.find(L"BIOS Version: LINE1%0ALINE2%0D%09END%0D%0A"), std::wstring::npos) << url;
     // Blanks and backslashes are not among the characters that break a mailto: URL.
-    EXPECT_NE(url.find(L"Logon Server: \\\\DC 01%0D%0A"), std::wstring::npos) << url;
+    EXPECT_NE(url.find(L"Logon Server: %5C%5CDC 01%0D%0A"), std::wstring::npos) << url;
 }
 
 // The mail as a client that follows the URL standard reads it: no value and no fixed piece may
@@ -169,7 +169,9 @@ INSTANTIATE_TEST_SUITE_P(Values, MailValue,
                          ::testing::Values(EncodeRow{L"", L""}, EncodeRow{L"plain text", L"plain text"},
                                            EncodeRow{L"%", L"%25"}, EncodeRow{L"&", L"%26"}, EncodeRow{L"#", L"%23"},
                                            EncodeRow{L"\x01\x1F", L"%01%1F"}, EncodeRow{L"\x7F", L"\x7F"},
-                                           EncodeRow{L"?=+/\\", L"?=+/\\"}, EncodeRow{L"\u00E9", L"\u00E9"}));
+                                           EncodeRow{L"?=+/\\", L"?=%2B/%5C"}, EncodeRow{L"\u00E9", L"\u00E9"},
+                                           EncodeRow{L"15\" <a>^`{|}", L"15%22 %3Ca%3E%5E%60%7B%7C%7D"},
+                                           EncodeRow{L"!$'()*,-.;@[]_z~", L"!$'()*,-.;@[]_z~"}));
 
 TEST(HelpdeskForm, IsTheTicketListFormOnTheServer)
 {

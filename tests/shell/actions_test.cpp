@@ -1,5 +1,5 @@
 // What each button hands to the system, in the program's own process: the exact command line
-// the browser gets (through a stand-in browser in the prefix's system folder, never one in the
+// the browser gets (a stand-in registered as the browser, never one beside the program or in the
 // current directory), the printer share and the mail URL of the last report with a fresh last-boot text,
 // as the registered mail program receives it. Each test starts with no company value in the
 // machine policy and puts back what it found there.
@@ -11,6 +11,7 @@
 #include "report/report.h"
 #include "shell/action_texts.h"
 #include "shell/shell.h"
+#include "support/browser_stand_in.h"
 #include "support/build_paths.h"
 #include "support/host_stand_ins.h"
 #include "support/polling.h"
@@ -63,6 +64,7 @@ protected:
         for (const wchar_t* name :
              {POLICY_HELPDESK_SERVER, POLICY_PRINT_SERVER, POLICY_SUPPORT_MAILBOX, POLICY_TICKET_FORM_URL}) {
             ASSERT_TRUE(policy_->remove(name)) << "the policy key cannot be changed";
+            ASSERT_TRUE(installer_.remove(name)) << "the installer's key cannot be changed";
         }
         ::DeleteFileW(record_file().c_str());
         testing::clear_host_records();
@@ -82,20 +84,72 @@ protected:
 
     // Made for each test, so that a test can also put the key back as it was before its end.
     std::optional<testing::RegistryValues> policy_;
+    testing::RegistryValues installer_{HKEY_LOCAL_MACHINE, INSTALLER_KEY};
     testing::CurrentDirectory directory_;
     testing::EnvironmentVariable record_variable_{L"TOVALEN_RECORD_FILE", record_file()};
     testing::SavedValue<ReportValues> saved_values_{report_values};
 };
 
-TEST_F(Actions, HelpdeskFormStartsTheBrowserWithTheFormUrl)
+// The browser by its full path: where the system registers it, else under the program files
+// folder, else the user's default browser through the shell. A file of the browser's name beside
+// the program or in the current directory is never started.
+struct BrowserRow {
+    const char* name;
+    bool registered;       // the stand-in registered as the browser (else a file that is not there)
+    bool in_program_files;  // a copy of the stand-in under the program files folder
+    bool program_files_set;  // the ProgramFiles variable set (to the folder holding that copy)
+};
+
+class BrowserChoice : public Actions, public ::testing::WithParamInterface<BrowserRow> {};
+
+TEST_P(BrowserChoice, StartsTheBrowserByItsFullPathOnly)
 {
-    testing::SystemProgram browser(L"iexplore.exe");
-    ASSERT_TRUE(browser.replace_with(testing::build_file(L"stand-ins/browser/iexplore.exe")));
+    const BrowserRow& row = GetParam();
+    testing::BrowserStandIn browser;
+    testing::RegistryValues registration(HKEY_LOCAL_MACHINE,
+                                         L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\IEXPLORE.EXE");
+    if (!row.registered) {
+        ASSERT_TRUE(registration.set_text(L"", testing::build_file(L"stand-ins/no such browser.exe")));
+    }
+    // Copies beside the program and in the current directory, named as the browser: a start by
+    // bare name would find them first. The relative copy stands where an unset ProgramFiles leaves
+    // "%ProgramFiles%\Internet Explorer\iexplore.exe" to be looked up.
+    const std::wstring planted = testing::build_file(L"stand-ins/planted");
+    const std::wstring program_files = testing::build_file(L"stand-ins/program files");
+    testing::PlacedFiles files;
+    for (const std::wstring& copy :
+         {testing::program_folder() + L"\\iexplore.exe", planted + L"\\iexplore.exe",
+          planted + L"\\%ProgramFiles%\\Internet Explorer\\iexplore.exe"}) {
+        ASSERT_TRUE(files.place(testing::BrowserStandIn::path(), copy)) << ::testing::PrintToString(copy);
+    }
+    if (row.in_program_files) {
+        ASSERT_TRUE(files.place(testing::BrowserStandIn::path(), program_files + L"\\Internet Explorer\\iexplore.exe"));
+    }
+    const testing::CurrentDirectory in_planted(planted);  // left again before the copies go
+    ASSERT_TRUE(in_planted.changed());
+    testing::EnvironmentVariable program_files_variable(L"ProgramFiles", row.program_files_set ? program_files.c_str() : nullptr);
     open_helpdesk_form();
-    expect_hidden_and_stale();
-    EXPECT_EQ(wait_for_record(record_file()), L"\"iexplore\" " + helpdesk_form_url(HELPDESK_SERVER));
+    const std::wstring url = helpdesk_form_url(HELPDESK_SERVER);
+    if (row.registered) {
+        EXPECT_EQ(wait_for_record(record_file()), testing::BrowserStandIn::started_with(url));
+    } else if (row.in_program_files && row.program_files_set) {
+        EXPECT_EQ(wait_for_record(record_file()), L"\"" + program_files + L"\\Internet Explorer\\iexplore.exe\" " + url);
+    } else {
+        const std::vector<std::wstring> opened = testing::wait_for_host_record(L"xdg-open");
+        ASSERT_EQ(opened.size(), 1u);
+        EXPECT_EQ(testing::percent_decode(opened.front()), testing::percent_decode(url));
+        EXPECT_EQ(testing::read_utf16_file(record_file()), L"") << "a planted browser was started";
+    }
+    EXPECT_TRUE(registration.restore());
     EXPECT_TRUE(browser.restore());
 }
+
+INSTANTIATE_TEST_SUITE_P(Places, BrowserChoice,
+                         ::testing::Values(BrowserRow{"registered", true, true, true},
+                                           BrowserRow{"in_program_files", false, true, true},
+                                           BrowserRow{"default_browser", false, false, true},
+                                           BrowserRow{"program_files_unset", false, true, false}),
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(Actions, PrinterShareIsThePrintServersShare)
 {
@@ -162,26 +216,6 @@ TEST_F(Actions, SendingTheMailHidesTheWindowAndHandsTheMailToTheDesktop)
     EXPECT_TRUE(net.restore());
 }
 
-// A browser left in the current directory is not started; with none on the search path the
-// shell's open operation still starts the registered one (the stand-in, registered under App
-// Paths for the test), which is given its full path instead of the bare name.
-TEST_F(Actions, BrowserInTheCurrentDirectoryIsNotStarted)
-{
-    testing::SystemProgram system_browser(L"iexplore.exe");
-    ASSERT_TRUE(system_browser.remove());
-    ASSERT_TRUE(directory_.change_to(testing::build_file(L"stand-ins/browser")));
-    testing::RegistryValues app_path(HKEY_LOCAL_MACHINE,
-                                     L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\IEXPLORE.EXE");
-    ASSERT_TRUE(app_path.set_text(L"", testing::build_file(L"stand-ins/browser/iexplore.exe")));
-    open_helpdesk_form();
-    const std::wstring command_line = wait_for_record(record_file());
-    EXPECT_NE(command_line.rfind(L"\"iexplore\" ", 0), 0u) << "started from the current directory";
-    EXPECT_NE(command_line.find(L" " + helpdesk_form_url(HELPDESK_SERVER)), std::wstring::npos)
-        << ::testing::PrintToString(command_line);
-    EXPECT_TRUE(app_path.restore());
-    EXPECT_TRUE(system_browser.restore());
-}
-
 // The mail as the registered mail program receives it (the stand-in, registered for mailto: for
 // the test), read by a parser that follows the URL standard: every line of the report survives,
 // hostile values included.
@@ -194,7 +228,7 @@ TEST_F(Actions, MailProgramReceivesEveryLineOfTheReport)
     ASSERT_TRUE(handler.set_text(L"", L"\"" + mail_program + L"\" \"%1\""));
     ReportValues values;
     values.user_name = L"o'neil&co";
-    values.model = L"AT&T 100% #1";
+    values.model = L"AT&T 15\" 100% #1+2";
     values.serial_number = L"#SER=1&to=x@y";
     values.bios_version = L"LINE1\r\nLINE2";
     values.logon_server = L"\\\\DC01";
@@ -214,7 +248,7 @@ TEST_F(Actions, MailProgramReceivesEveryLineOfTheReport)
     EXPECT_FALSE(url.fragment.has_value()) << ::testing::PrintToString(url.fragment.value_or(L""));
     EXPECT_EQ(testing::query_value(url, L"subject"), L"O'NEIL&CO's Computer Information");
     EXPECT_EQ(testing::query_value(url, L"body"),
-              L"----Hardware----\r\nModel: AT&T 100% #1\r\nSerial#: #SER=1&to=x@y\r\nBIOS Version: LINE1\r\nLINE2\r\n"
+              L"----Hardware----\r\nModel: AT&T 15\" 100% #1+2\r\nSerial#: #SER=1&to=x@y\r\nBIOS Version: LINE1\r\nLINE2\r\n"
               L"HDD Free Space: \r\n\r\n----OS----\r\nComputer Name: \r\nDomain: \r\nOperating System: \r\n"
               L"OS Version: \r\nOS Build: \r\nLast System Boot: 4/12/2019 9:14:33 AM\r\nTotal Uptime :1-Days \r\n\r\n"
               L"----Network----\r\nIP Address: \r\nMAC Address: \r\n\r\n----User----\r\nUser Name: o'neil&co\r\n"
@@ -235,6 +269,7 @@ struct PolicySetting {
     const wchar_t* name;
     DWORD type;
     std::wstring text;  // the string (REG_MULTI_SZ: its lines with their nulls); a REG_DWORD stores 1
+    bool by_installer = false;  // in the installer's key rather than the policy key
 };
 
 struct PolicyRow {
@@ -244,16 +279,20 @@ struct PolicyRow {
     std::wstring handed_over;           // form URL, print server or mailbox; for a box, empty
     const wchar_t* wrong_value = nullptr;  // the value the box names
     std::wstring problem;
+    const wchar_t* wrong_key = POLICY_KEY;  // and the key it names
 };
 
 class PolicyActions : public Actions, public ::testing::WithParamInterface<PolicyRow> {
 protected:
+    testing::RegistryValues& key_of(const PolicySetting& setting) { return setting.by_installer ? installer_ : *policy_; }
+
     bool store(const PolicySetting& setting)
     {
         if (setting.type == REG_DWORD) {
-            return policy_->set_number(setting.name, 1);
+            return key_of(setting).set_number(setting.name, 1);
         }
-        return policy_->set(setting.name, setting.type, setting.text.c_str(), (setting.text.size() + 1) * sizeof(wchar_t));
+        return key_of(setting).set(setting.name, setting.type, setting.text.c_str(),
+                                   (setting.text.size() + 1) * sizeof(wchar_t));
     }
 
     static void press(Button button)
@@ -289,7 +328,7 @@ protected:
     {
         switch (button) {
         case Button::ticket:
-            EXPECT_EQ(wait_for_record(record_file()), L"\"iexplore\" " + value);
+            EXPECT_EQ(wait_for_record(record_file()), testing::BrowserStandIn::started_with(value));
             break;
         case Button::printer:
             EXPECT_EQ(wait_for_record(record_file()), L"\"\\\\" + value + L"\\printers$\"");
@@ -303,7 +342,7 @@ protected:
         }
     }
 
-    testing::SystemProgram browser_{L"iexplore.exe"};
+    testing::BrowserStandIn browser_;
     testing::SystemProgram net_{L"net.exe"};
     testing::PrinterShareStandIn built_in_share_{PRINT_SERVER};
     testing::PrinterShareStandIn configured_share_{L"print2.corp.example"};
@@ -313,7 +352,7 @@ protected:
 TEST_P(PolicyActions, UseTheValueOrNameWhatIsWrong)
 {
     const PolicyRow& row = GetParam();
-    ASSERT_TRUE(browser_.replace_with(testing::build_file(L"stand-ins/browser/iexplore.exe")));
+    ASSERT_TRUE(browser_.registered());
     ASSERT_TRUE(net_.replace_with(testing::build_file(L"stand-ins/net/net.exe")));
     ASSERT_TRUE(built_in_share_.placed() && configured_share_.placed());
     for (const PolicySetting& setting : row.settings) {
@@ -331,11 +370,11 @@ TEST_P(PolicyActions, UseTheValueOrNameWhatIsWrong)
         EXPECT_EQ(shown.title, L"Tovalen");
         EXPECT_EQ(shown.flags, static_cast<UINT>(MB_OK | MB_ICONERROR));
         const std::wstring named = std::wstring(L"The value ") + row.wrong_value + L" of the key HKEY_LOCAL_MACHINE\\" +
-                                   POLICY_KEY + L" is not used: " + row.problem + L".\r\n";
+                                   row.wrong_key + L" is not used: " + row.problem + L".\r\n";
         EXPECT_EQ(shown.text.rfind(named, 0), 0u) << ::testing::PrintToString(shown.text);
 
         for (const PolicySetting& setting : row.settings) {
-            ASSERT_TRUE(policy_->remove(setting.name));
+            ASSERT_TRUE(key_of(setting).remove(setting.name));
         }
         window_layer().show_window(MAIN_WINDOW, false);
         press(row.button);
@@ -393,6 +432,16 @@ INSTANTIATE_TEST_SUITE_P(
                   L"it is stored as REG_EXPAND_SZ, not as a REG_SZ string"},
         PolicyRow{"print_server", Button::printer, {{POLICY_PRINT_SERVER, REG_SZ, L"print2.corp.example"}},
                   L"print2.corp.example", nullptr, L""},
+        PolicyRow{"print_server_given_to_the_installer", Button::printer,
+                  {{POLICY_PRINT_SERVER, REG_SZ, L"print2.corp.example", true}}, L"print2.corp.example", nullptr, L""},
+        PolicyRow{"print_server_of_group_policy_before_the_installers",
+                  Button::printer,
+                  {{POLICY_PRINT_SERVER, REG_SZ, L"print2.corp.example"},
+                   {POLICY_PRINT_SERVER, REG_SZ, L"print3.corp.example", true}},
+                  L"print2.corp.example", nullptr, L""},
+        PolicyRow{"installers_print_server_ending_in_a_dot", Button::printer,
+                  {{POLICY_PRINT_SERVER, REG_SZ, L"print2.corp.", true}}, L"", POLICY_PRINT_SERVER, L"it ends with a dot",
+                  INSTALLER_KEY},
         PolicyRow{"print_server_ending_in_a_dot", Button::printer, {{POLICY_PRINT_SERVER, REG_SZ, L"print2.corp."}}, L"",
                   POLICY_PRINT_SERVER, L"it ends with a dot"},
         PolicyRow{"print_server_as_lines", Button::printer, {{POLICY_PRINT_SERVER, REG_MULTI_SZ, LINES}}, L"",
@@ -441,7 +490,7 @@ TEST_P(StartCommandLine, QuotesTheFileUnlessItIsQuoted)
 
 INSTANTIATE_TEST_SUITE_P(
     Files, StartCommandLine,
-    ::testing::Values(CommandLineRow{L"iexplore", L"http://x/", L"\"iexplore\" http://x/"},
+    ::testing::Values(CommandLineRow{L"C:\\ie\\iexplore.exe", L"http://x/", L"\"C:\\ie\\iexplore.exe\" http://x/"},
                       CommandLineRow{L"\\\\print\\printers$", L"", L"\"\\\\print\\printers$\""},
                       CommandLineRow{L"\"C:\\a b\\c.exe\"", L"-x", L"\"C:\\a b\\c.exe\" -x"},
                       CommandLineRow{L"mailto:a@b?subject=x y", L"", L"\"mailto:a@b?subject=x y\""}));

@@ -183,5 +183,46 @@ INSTANTIATE_TEST_SUITE_P(
                   message_for(L"it could not be read (Access denied.)")}),
     [](const auto& row) { return std::string(row.param.name); });
 
+// Group Policy's key, then the installer's: the first that holds the value decides.
+struct FirstKeyRow {
+    const char* name;
+    StoredValue policy;
+    StoredValue installer;
+    std::wstring text;
+    const wchar_t* deciding_key;  // named by the message; null when the value is usable
+};
+
+class FirstKeyChoice : public ::testing::TestWithParam<FirstKeyRow> {};
+
+TEST_P(FirstKeyChoice, TheFirstKeyHoldingTheValueDecides)
+{
+    const FirstKeyRow& row = GetParam();
+    const KeyedValue keys[] = {{row.policy, L"HKEY_LOCAL_MACHINE\\Policy"}, {row.installer, L"HKEY_LOCAL_MACHINE\\Installer"}};
+    const ChosenValue chosen = choose_first_value(keys, BUILT_IN, host_name_problem, L"PrintServer");
+    EXPECT_EQ(chosen.text, row.text);
+    const std::wstring named = row.deciding_key == nullptr ? L"" : std::wstring(L"of the key ") + row.deciding_key + L" ";
+    EXPECT_EQ(chosen.message.find(named) != std::wstring::npos && !chosen.message.empty(), row.deciding_key != nullptr)
+        << ::testing::PrintToString(chosen.message);
+}
+
+const StoredValue NONE{State::absent, 0, L"", L""};
+const StoredValue EMPTY{State::stored, SZ, L"", L""};
+const StoredValue GOOD{State::stored, SZ, L"print2.corp", L""};
+const StoredValue OTHER{State::stored, SZ, L"print3.corp", L""};
+const StoredValue BAD{State::stored, SZ, L"print2.corp.", L""};
+const StoredValue EMPTY_NUMBER{State::stored, 4, L"", L""};
+
+INSTANTIATE_TEST_SUITE_P(
+    Keys, FirstKeyChoice,
+    ::testing::Values(FirstKeyRow{"neither", NONE, NONE, BUILT_IN, nullptr},
+                      FirstKeyRow{"installer_only", NONE, GOOD, L"print2.corp", nullptr},
+                      FirstKeyRow{"policy_empty", EMPTY, GOOD, L"print2.corp", nullptr},
+                      FirstKeyRow{"both_empty", EMPTY, EMPTY, BUILT_IN, nullptr},
+                      FirstKeyRow{"policy_first", OTHER, GOOD, L"print3.corp", nullptr},
+                      FirstKeyRow{"policy_invalid", BAD, GOOD, L"", L"HKEY_LOCAL_MACHINE\\Policy"},
+                      FirstKeyRow{"policy_number_even_empty", EMPTY_NUMBER, GOOD, L"", L"HKEY_LOCAL_MACHINE\\Policy"},
+                      FirstKeyRow{"installer_invalid", NONE, BAD, L"", L"HKEY_LOCAL_MACHINE\\Installer"}),
+    [](const auto& row) { return std::string(row.param.name); });
+
 }  // namespace
 }  // namespace tovalen

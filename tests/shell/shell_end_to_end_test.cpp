@@ -4,13 +4,14 @@
 #include "policy_names.h"
 #include "platform/single_copy.h"
 #include "shell/shell.h"
+#include "support/browser_stand_in.h"
 #include "support/build_paths.h"
 #include "support/host_stand_ins.h"
 #include "support/program_under_test.h"
 #include "support/registry_values.h"
+#include "support/scoped_state.h"
 #include "support/share_stand_in.h"
 #include "support/strict_url.h"
-#include "support/system_program.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
@@ -172,8 +173,9 @@ TEST_F(ShellEndToEnd, ButtonsCarryTheirNamesAndShowThemAsTooltips)
 namespace tovalen {
 namespace {
 
-// The buttons, with the browser stand-in in the prefix's system folder so that the ticket button
-// starts it instead of a real browser (the current directory is never searched).
+// The buttons, with the browser stand-in registered as the browser so that the ticket button
+// starts it instead of a real browser. Copies of it named as the browser wait in the current
+// directory and beside the program, where a start by bare name would find them first.
 class ButtonsProgram : public ::testing::Test {
 protected:
     static testing::ProgramOptions options()
@@ -193,7 +195,8 @@ protected:
             ASSERT_TRUE(policy_.remove(name)) << "the policy key cannot be changed";
         }
         clear_records();
-        ASSERT_TRUE(browser_.replace_with(testing::build_file(L"stand-ins/browser/iexplore.exe")));
+        ASSERT_TRUE(browser_.registered());
+        ASSERT_TRUE(planted_.place(testing::BrowserStandIn::path(), testing::build_file(L"iexplore.exe")));
         ASSERT_TRUE(program.started());
         ASSERT_NE(program.main_window(), nullptr);
         ASSERT_TRUE(program.wait_until_handled());
@@ -223,7 +226,8 @@ protected:
 
     // The company values as the machine policy sets them; none while a test starts.
     testing::RegistryValues policy_{HKEY_LOCAL_MACHINE, POLICY_KEY};
-    testing::SystemProgram browser_{L"iexplore.exe"};
+    testing::BrowserStandIn browser_;
+    testing::PlacedFiles planted_;
     testing::ProgramUnderTest program{testing::tovalen_program_path(), options()};
 };
 
@@ -309,6 +313,39 @@ TEST_F(KeyboardEndToEnd, EnterOrSpaceOnAFocusedButtonActs)
     }
 }
 
+// A held Enter repeats its key-down, and a doubled one is queued before the first has hidden the
+// window: only the first press of a shown window acts. The ticket button's stand-in adds each
+// start to its record; a press by notification, which always acts, closes the record.
+TEST_F(KeyboardEndToEnd, EnterActsOncePerPressOfAShownWindow)
+{
+    press_to_show();
+    ASSERT_TRUE(focus(2));
+    const HWND button = program.control(2);
+    program.post_key_down(button, VK_RETURN, true);
+    ASSERT_TRUE(program.wait_until_handled());
+    EXPECT_TRUE(program.window_visible()) << "a repeated key-down acted";
+
+    program.post_key_down(button, VK_RETURN, false);
+    program.post_key_down(button, VK_RETURN, false);
+    ASSERT_TRUE(program.wait_for_report_window(false));
+    program.post_key_down(button, VK_RETURN, false);
+    ASSERT_TRUE(program.wait_until_handled());
+    program.post_control_notification(2, BN_CLICKED);
+
+    const std::wstring start = testing::BrowserStandIn::started_with(L"http://");
+    const auto starts = [&] {
+        const std::wstring record = testing::read_utf16_file(record_file());
+        std::size_t count = 0;
+        for (std::size_t at = record.find(start); at != std::wstring::npos; at = record.find(start, at + 1)) {
+            ++count;
+        }
+        return count;
+    };
+    EXPECT_TRUE(testing::wait_until([&] { return starts() >= 2; })) << "the presses that act did not start the browser";
+    ASSERT_TRUE(program.wait_until_handled());
+    EXPECT_EQ(starts(), 2u);
+}
+
 TEST_F(KeyboardEndToEnd, EscapeHidesEmptiesAndMarksTheReportStaleLikeTheCloseBox)
 {
     for (const int focused : {1, 3}) {
@@ -338,8 +375,8 @@ TEST_F(ButtonsEndToEnd, TicketButtonStartsTheBrowserWithTheFormUrl)
         command_line = testing::read_utf16_file(record_file());
         return !command_line.empty();
     })) << "the stand-in browser was not started";
-    EXPECT_EQ(command_line.rfind(L"\"iexplore\" http://" + std::wstring(HELPDESK_SERVER) +
-                                     L"/sites/new/IT/helpdesk/_layouts/15/listform.aspx?PageType=8&ListId=",
+    EXPECT_EQ(command_line.rfind(testing::BrowserStandIn::started_with(L"http://" + std::wstring(HELPDESK_SERVER) +
+                                     L"/sites/new/IT/helpdesk/_layouts/15/listform.aspx?PageType=8&ListId="),
                                  0),
               0u)
         << ::testing::PrintToString(command_line);
@@ -369,7 +406,7 @@ struct PolicyRow {
     const wchar_t* value_name;
     DWORD type;
     std::wstring text;
-    std::wstring handed_over;  // the browser's whole command line, the mailbox or the print server
+    std::wstring handed_over;  // the form URL, the mailbox or the print server
     std::wstring problem;      // not empty: the box shows it
 };
 
@@ -393,7 +430,7 @@ protected:
     void expect_handed_over_once(int button, const std::wstring& value)
     {
         if (button == 2) {
-            EXPECT_EQ(wait_for_record(), value);
+            EXPECT_EQ(wait_for_record(), testing::BrowserStandIn::started_with(value));
         } else if (button == 4) {
             const std::vector<std::wstring> handed = testing::wait_for_host_record(L"xdg-email");
             ASSERT_EQ(handed.size(), 1u) << "one mail, one argument";
@@ -420,7 +457,7 @@ protected:
     static std::wstring built_in(int button)
     {
         if (button == 2) {
-            return L"\"iexplore\" http://" + std::wstring(HELPDESK_SERVER) +
+            return L"http://" + std::wstring(HELPDESK_SERVER) +
                    L"/sites/new/IT/helpdesk/_layouts/15/listform.aspx?PageType=8&ListId="
                    L"%7B183753DB%2D97BF%2D41C2%2D9E3B%2DCB36C889000C%7D&RootFolder=";
         }
@@ -462,9 +499,9 @@ const std::wstring FORM_URL = L"https://tickets.corp.example/it/new?list=%7B7%7D
 INSTANTIATE_TEST_SUITE_P(
     Values, PolicyEndToEnd,
     ::testing::Values(
-        PolicyRow{"form_url", 2, POLICY_TICKET_FORM_URL, REG_SZ, FORM_URL, L"\"iexplore\" " + FORM_URL, L""},
+        PolicyRow{"form_url", 2, POLICY_TICKET_FORM_URL, REG_SZ, FORM_URL, FORM_URL, L""},
         PolicyRow{"helpdesk_server", 2, POLICY_HELPDESK_SERVER, REG_SZ, L"helpdesk2.corp.example:8080",
-                  L"\"iexplore\" http://helpdesk2.corp.example:8080/sites/new/IT/helpdesk/_layouts/15/listform.aspx"
+                  L"http://helpdesk2.corp.example:8080/sites/new/IT/helpdesk/_layouts/15/listform.aspx"
                   L"?PageType=8&ListId=%7B183753DB%2D97BF%2D41C2%2D9E3B%2DCB36C889000C%7D&RootFolder=",
                   L""},
         PolicyRow{"print_server", 3, POLICY_PRINT_SERVER, REG_SZ, L"print2.corp.example", L"print2.corp.example", L""},
@@ -631,7 +668,7 @@ double start_a_second_copy()
     return lifetime;
 }
 
-// One copy per logon session.
+// One copy per session.
 class OneCopyEndToEnd : public ::testing::Test {
 protected:
     void SetUp() override

@@ -1,5 +1,7 @@
 #include "support/build_paths.h"
 
+#include <windows.h>
+
 #include <algorithm>
 #include <cstdio>
 
@@ -26,6 +28,14 @@ std::wstring build_directory() { return windows_path(widen(TOVALEN_BUILD_DIR)); 
 std::wstring tovalen_program_path() { return build_file(L"tovalen.exe"); }
 
 std::wstring build_file(const std::wstring& relative) { return build_directory() + L"\\" + windows_path(relative); }
+
+std::wstring program_folder()
+{
+    wchar_t path[MAX_PATH] = {};
+    const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    const std::wstring program(path, length < MAX_PATH ? length : 0);
+    return program.substr(0, program.rfind(L'\\'));
+}
 
 }  // namespace tovalen::testing
 

@@ -9,6 +9,8 @@ namespace tovalen::testing {
 std::wstring build_directory();
 // The program itself.
 std::wstring tovalen_program_path();
+// The folder of the running test program, which Windows searches first for a bare name.
+std::wstring program_folder();
 // A file of the build folder, given relative to it with forward slashes.
 std::wstring build_file(const std::wstring& relative);
 

@@ -246,9 +246,15 @@ HWND ProgramUnderTest::focused_window()
 void ProgramUnderTest::post_key(UINT virtual_key)
 {
     HWND target = focused_window();
+    post_key_down(target, virtual_key, false);
     const LPARAM scan = static_cast<LPARAM>(::MapVirtualKeyW(virtual_key, MAPVK_VK_TO_VSC)) << 16;
-    ::PostMessageW(target, WM_KEYDOWN, virtual_key, scan | 1);
     ::PostMessageW(target, WM_KEYUP, virtual_key, scan | 1 | (LPARAM{1} << 30) | (LPARAM{1} << 31));
+}
+
+void ProgramUnderTest::post_key_down(HWND target, UINT virtual_key, bool repeated)
+{
+    const LPARAM scan = static_cast<LPARAM>(::MapVirtualKeyW(virtual_key, MAPVK_VK_TO_VSC)) << 16;
+    ::PostMessageW(target, WM_KEYDOWN, virtual_key, scan | 1 | (repeated ? LPARAM{1} << 30 : 0));
 }
 
 std::wstring ProgramUnderTest::editor_text() { return window_text(control(EDITOR_NUMBER)); }

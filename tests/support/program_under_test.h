@@ -60,6 +60,9 @@ public:
     HWND focused_window();
     // A key pressed and released on the focused window, as the keyboard sends it.
     void post_key(UINT virtual_key);
+    // One key-down alone to a window of the program: the first of a press, or one repeated while
+    // the key is held.
+    void post_key_down(HWND target, UINT virtual_key, bool repeated);
 
     std::wstring editor_text();
     void set_editor_text(const std::wstring& text);
@@ -89,7 +92,7 @@ private:
 
 // While it lives, an object of another kind holds the name through which the copies of the
 // program find each other, so every copy started meanwhile runs by itself, as copies of different
-// logon sessions do (Wine runs every program in one session).
+// sessions do (Wine runs every program in one session).
 class CopiesApart {
 public:
     CopiesApart();

@@ -2,8 +2,39 @@
 
 namespace tovalen::testing {
 
+namespace {
+
+bool key_exists(HKEY root, const std::wstring& path)
+{
+    platform::UniqueKey key;
+    return ::RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE, key.put()) == ERROR_SUCCESS;
+}
+
+bool key_is_empty(HKEY root, const std::wstring& path)
+{
+    platform::UniqueKey key;
+    DWORD subkeys = 0;
+    DWORD values = 0;
+    return ::RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE, key.put()) == ERROR_SUCCESS &&
+           ::RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
+                              nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
+           subkeys == 0 && values == 0;
+}
+
+std::wstring parent_of(const std::wstring& path)
+{
+    const std::size_t last = path.rfind(L'\\');
+    return last == std::wstring::npos ? std::wstring() : path.substr(0, last);
+}
+
+}  // namespace
+
 RegistryValues::RegistryValues(HKEY root, const std::wstring& key_path) : root_(root), key_path_(key_path)
 {
+    // The outermost key that the making will add, so that all it adds can go again.
+    for (std::wstring path = key_path; !path.empty() && !key_exists(root, path); path = parent_of(path)) {
+        first_made_ = path;
+    }
     DWORD disposition = 0;
     if (::RegCreateKeyExW(root, key_path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key_.put(), &disposition) !=
         ERROR_SUCCESS) {
@@ -23,14 +54,11 @@ void RegistryValues::delete_made_key()
     if (!made_key_) {
         return;
     }
-    DWORD subkeys = 0;
-    DWORD values = 0;
-    const bool empty = ::RegQueryInfoKeyW(key_.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
-                                          nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
-                       subkeys == 0 && values == 0;
     key_.reset();
-    if (empty) {
-        ::RegDeleteKeyW(root_, key_path_.c_str());
+    // Innermost first, each only while nothing else has been put into it meanwhile.
+    for (std::wstring path = key_path_; path.size() >= first_made_.size() && key_is_empty(root_, path);
+         path = parent_of(path)) {
+        ::RegDeleteKeyW(root_, path.c_str());
     }
 }
 

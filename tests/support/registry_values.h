@@ -42,6 +42,7 @@ private:
     HKEY root_;
     std::wstring key_path_;
     bool made_key_ = false;
+    std::wstring first_made_;  // the outermost key the owner made, when it made any
     platform::UniqueKey key_;
     std::vector<Original> originals_;
 };

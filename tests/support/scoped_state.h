@@ -110,6 +110,43 @@ private:
     bool moved_ = false;
 };
 
+// Copies of a file placed for the owner's life, with the folders made for them; all taken away
+// again, deepest first.
+class PlacedFiles {
+public:
+    PlacedFiles() = default;
+    ~PlacedFiles()
+    {
+        for (auto made = made_.rbegin(); made != made_.rend(); ++made) {
+            const bool removed = made->second ? ::DeleteFileW(made->first.c_str()) : ::RemoveDirectoryW(made->first.c_str());
+            if (!removed) {
+                ADD_FAILURE() << "could not take a placed file away, error " << ::GetLastError();
+            }
+        }
+    }
+    PlacedFiles(const PlacedFiles&) = delete;
+    PlacedFiles& operator=(const PlacedFiles&) = delete;
+
+    bool place(const std::wstring& source, const std::wstring& destination)
+    {
+        for (std::size_t end = destination.find(L'\\', 3); end != std::wstring::npos;
+             end = destination.find(L'\\', end + 1)) {
+            const std::wstring folder = destination.substr(0, end);
+            if (::CreateDirectoryW(folder.c_str(), nullptr)) {
+                made_.emplace_back(folder, false);
+            }
+        }
+        if (!::CopyFileW(source.c_str(), destination.c_str(), FALSE)) {
+            return false;
+        }
+        made_.emplace_back(destination, true);
+        return true;
+    }
+
+private:
+    std::vector<std::pair<std::wstring, bool>> made_;  // path, and whether it is a file
+};
+
 // A program-wide variable that a test overwrites, put back to what it held.
 template <typename T>
 class SavedValue {
