@@ -64,7 +64,16 @@ std::wstring image_path(HANDLE process)
     }
 }
 
-std::vector<DWORD> running_process_ids()
+std::wstring file_name_of(const std::wstring& path)
+{
+    const std::size_t separator = path.find_last_of(L"\\/");
+    return separator == std::wstring::npos ? path : path.substr(separator + 1);
+}
+
+// The processes whose image has the program's file name, from the system's list alone: nothing
+// else is ever opened (security tools rightly take an installer that opens every process on the
+// machine, their own agents and lsass among them, for tampering).
+std::vector<DWORD> processes_named(const std::wstring& file_name)
 {
     std::vector<DWORD> ids;
     const platform::UniqueFileHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
@@ -74,11 +83,25 @@ std::vector<DWORD> running_process_ids()
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof entry;
     for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more; more = ::Process32NextW(snapshot.get(), &entry)) {
-        if (entry.th32ProcessID != ::GetCurrentProcessId()) {
+        if (entry.th32ProcessID != ::GetCurrentProcessId() && same_file_name(file_name_of(entry.szExeFile), file_name)) {
             ids.push_back(entry.th32ProcessID);
         }
     }
     return ids;
+}
+
+// The process opened with query rights only, when it runs the program file; empty otherwise.
+UniqueKernelHandle query_if_running(DWORD id, const std::wstring& program)
+{
+    UniqueKernelHandle process(process_opener()(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id));
+    if (!process) {
+        return process;
+    }
+    const std::wstring image = image_path(process.get());
+    if (image.empty() || !same_file_name(canonical_path(image), program)) {
+        process.reset();
+    }
+    return process;
 }
 
 // Ending it loses nothing: the program keeps no state and writes nothing, and it does not end
@@ -94,18 +117,28 @@ bool end_and_wait(HANDLE process, DWORD wait_ms)
 
 }  // namespace
 
+OpenProcessRoutine& process_opener()
+{
+    static OpenProcessRoutine opener = &::OpenProcess;
+    return opener;
+}
+
 StopOutcome stop_program_copies(const std::wstring& program_path, DWORD wait_ms)
 {
     StopOutcome outcome;
     const std::wstring target = canonical_path(program_path);
-    for (const DWORD id : running_process_ids()) {
-        UniqueKernelHandle process(
-            ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id));
-        if (!process) {
+    const std::wstring file_name = file_name_of(target);
+    if (file_name.empty()) {
+        return outcome;
+    }
+    for (const DWORD id : processes_named(file_name)) {
+        // Held open meanwhile, so that the id cannot pass to another process before the second open.
+        const UniqueKernelHandle checked = query_if_running(id, target);
+        if (!checked) {
             continue;
         }
-        const std::wstring image = image_path(process.get());
-        if (image.empty() || !same_file_name(canonical_path(image), target)) {
+        UniqueKernelHandle process(process_opener()(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id));
+        if (!process) {
             continue;
         }
         ++outcome.found;

@@ -17,8 +17,13 @@ struct StopOutcome {
 
 // Ends every process whose image is the file at program_path (compared as Windows compares
 // file names, case-insensitively). Other processes, including copies of the same program
-// started from another folder, are left alone.
+// started from another folder, are left alone. Only processes with the file's name are opened,
+// with query rights, and only those running the file with the right to end them.
 StopOutcome stop_program_copies(const std::wstring& program_path, DWORD wait_ms);
+
+// The one way this code opens a process: the system's OpenProcess, unless a test counts the opens.
+using OpenProcessRoutine = HANDLE(WINAPI*)(DWORD access, BOOL inherit, DWORD process_id);
+OpenProcessRoutine& process_opener();
 
 // What the installer is told: success once no copy runs any more, else a failure, so that the
 // uninstall rolls back and leaves the installation whole.

@@ -540,6 +540,15 @@ LRESULT WindowLayer::handle_message(HWND window, UINT message, WPARAM wparam, LP
         // The window is never destroyed by its close box: it is only hidden by the program.
         pending_.push_back(Event{EVENT_CLOSE, 0, 0});
         return 0;
+    case WM_QUERYENDSESSION:
+        return TRUE;  // nothing to save: the program keeps no state
+    case WM_ENDSESSION:
+        // The process may be ended as soon as this returns, so the icons go at once.
+        if (wparam != FALSE) {
+            remove_tray_icons();
+            pending_.push_back(Event{EVENT_END_SESSION, 0, 0});
+        }
+        return 0;
     case WM_DPICHANGED:
         if (window == control_parent_) {
             on_dpi_changed(HIWORD(wparam), *reinterpret_cast<const RECT*>(lparam));

@@ -19,6 +19,9 @@ inline constexpr int NO_EVENT = 0;
 inline constexpr int EVENT_CONTROL = 13100;
 inline constexpr int EVENT_TRAY = 13102;
 inline constexpr int EVENT_CLOSE = 13116;
+// The session ends (logoff, shutdown, or an installer's Restart Manager asking the program to
+// close): the tray icons are already gone when it comes.
+inline constexpr int EVENT_END_SESSION = 13117;
 
 inline constexpr UINT TRAY_CALLBACK_MESSAGE = 12501;
 

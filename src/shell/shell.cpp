@@ -164,6 +164,8 @@ void dispatch_event(int code, int object, int type)
     case platform::EVENT_TRAY:
         on_tray_event(type);
         break;
+    case platform::EVENT_END_SESSION:
+        end_program();
     default:
         break;
     }

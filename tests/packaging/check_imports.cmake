@@ -3,7 +3,7 @@
 # binds to the system's own copy. Any other import is looked for beside the binary first, before
 # any code of ours can say otherwise.
 #   cmake -DOBJDUMP=<objdump> -DBINARIES=<file>[|<file>...] -P check_imports.cmake
-cmake_policy(SET CMP0057 NEW)
+cmake_minimum_required(VERSION 3.20)
 foreach(var OBJDUMP BINARIES)
   if(NOT DEFINED ${var})
     message(FATAL_ERROR "${var} is not set")

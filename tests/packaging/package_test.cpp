@@ -327,6 +327,8 @@ INSTANTIATE_TEST_SUITE_P(
                       {},
                       {{POLICY_SUPPORT_MAILBOX, MAILBOX}},
                       true},
+        PropertiesRow{"autostart_false_in_any_case", L"AUTOSTART=False", {}, {}, false},
+        PropertiesRow{"autostart_offline_is_not_off", L"AUTOSTART=offline", {}, {}, true},
         PropertiesRow{"ticket_form_url",
                       L"TICKET_FORM_URL=\"" + FORM_URL + L"\"",
                       {},
@@ -353,6 +355,22 @@ TEST_F(Package, UpgradeKeepsWhatTheOlderVersionWasGivenUnlessGivenAnew)
     EXPECT_EQ(uninstall_silently(next_package()), ERROR_SUCCESS);
 
     expect_removed_without_a_trace(by_group_policy);
+}
+
+// A folder the admin chose stays the program's folder through an upgrade that does not name one:
+// the admin's path rules for application control keep matching.
+TEST_F(Package, UpgradeStaysInTheFolderChosenAtInstall)
+{
+    const std::wstring folder = folder_of(program) + L" Chosen";
+    install(current_package(), L"INSTALLDIR=\"" + folder + L"\"");
+    install(next_package());
+
+    EXPECT_TRUE(path_exists(folder + L"\\tovalen.exe"));
+    EXPECT_FALSE(path_exists(program)) << "moved back to the default folder";
+    EXPECT_EQ(run_value(), L"\"" + folder + L"\\tovalen.exe\"");
+
+    EXPECT_EQ(uninstall_silently(next_package()), ERROR_SUCCESS);
+    EXPECT_FALSE(path_exists(folder));
 }
 
 TEST_F(Package, ShortcutTableHoldsTheStartMenuEntryWithTheProgramsIcon)

@@ -1,12 +1,17 @@
 // Ending the running copies of one program file, with real processes: copies of the program
 // placed in folders of their own and started as the tray starts it.
+#include "platform/handles.h"
 #include "stop_program/stop_program.h"
 #include "support/build_paths.h"
 #include "support/program_under_test.h"
+#include "support/scoped_state.h"
+
+#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <set>
 
 namespace tovalen {
 namespace {
@@ -60,6 +65,30 @@ std::unique_ptr<ProgramUnderTest> start(const std::wstring& program)
     return started;
 }
 
+// Every open the stop makes, through its one seam: the process and the rights asked for.
+std::vector<std::pair<DWORD, DWORD>> opens;
+
+HANDLE WINAPI counting_open(DWORD access, BOOL inherit, DWORD process_id)
+{
+    opens.emplace_back(process_id, access);
+    return ::OpenProcess(access, inherit, process_id);
+}
+
+// The processes whose image file has the name, from the system's list.
+std::set<DWORD> processes_named(const wchar_t* name)
+{
+    std::set<DWORD> ids;
+    const platform::UniqueFileHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more; more = ::Process32NextW(snapshot.get(), &entry)) {
+        if (::lstrcmpiW(entry.szExeFile, name) == 0) {
+            ids.insert(entry.th32ProcessID);
+        }
+    }
+    return ids;
+}
+
 bool still_runs(ProgramUnderTest& program) { return program.wait_exit(0) == STILL_ACTIVE; }
 
 std::wstring upper(std::wstring text)
@@ -88,9 +117,22 @@ TEST_F(StopProgram, EndsTheCopiesOfTheFileAndLeavesCopiesElsewhereRunning)
     auto first = start(installed.program());
     auto second = start(installed.program());
     auto elsewhere = start(other.program());
+    const std::set<DWORD> same_name = processes_named(L"tovalen.exe");
+    const testing::SavedValue<packaging::OpenProcessRoutine> opener(packaging::process_opener());
+    packaging::process_opener() = &counting_open;
+    opens.clear();
 
     const StopOutcome outcome = stop_program_copies(installed.program(), WAIT_MS);
 
+    // Only processes of the program's name are opened, and only its own copies with the right to end them.
+    std::set<DWORD> ended;
+    for (const auto& [id, access] : opens) {
+        EXPECT_TRUE(same_name.contains(id)) << "opened process " << id << " of another name";
+        if ((access & PROCESS_TERMINATE) != 0) {
+            ended.insert(id);
+        }
+    }
+    EXPECT_EQ(ended, (std::set<DWORD>{first->process_id(), second->process_id()}));
     EXPECT_EQ(outcome.found, 2u);
     EXPECT_EQ(outcome.ended, 2u);
     EXPECT_EQ(outcome.still_running, 0u);

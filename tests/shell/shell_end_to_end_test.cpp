@@ -123,6 +123,20 @@ TEST_F(ShellEndToEnd, CloseHidesEmptiesAndMarksTheReportStale)
     EXPECT_TRUE(program.window_topmost());
 }
 
+// At logoff, or when an installer asks it to close, the program agrees, and ends once the
+// session does.
+TEST_F(ShellEndToEnd, EndsWhenTheSessionEnds)
+{
+    DWORD_PTR agreed = 0;
+    ASSERT_TRUE(::SendMessageTimeoutW(program.main_window(), WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP, SMTO_NORMAL,
+                                      testing::GENEROUS_DEADLINE_MS, &agreed));
+    EXPECT_EQ(agreed, static_cast<DWORD_PTR>(TRUE));
+    EXPECT_TRUE(program.wait_until_handled()) << "asking alone does not end it";
+    ::SendMessageTimeoutW(program.main_window(), WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP, SMTO_NORMAL,
+                          testing::GENEROUS_DEADLINE_MS, &agreed);
+    EXPECT_EQ(program.wait_exit(testing::GENEROUS_DEADLINE_MS), 0u);
+}
+
 TEST_F(ShellEndToEnd, NotificationFromTheEditorDoesNothing)
 {
     press_to_show();
