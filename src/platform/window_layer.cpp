@@ -566,14 +566,14 @@ LRESULT WindowLayer::handle_message(HWND window, UINT message, WPARAM wparam, LP
         // The window is never destroyed by its close box: it is only hidden by the program.
         pending_.push_back(Event{EVENT_CLOSE, 0, 0});
         return 0;
-    case WM_ACTIVATE:
-        if (window == control_parent_ && on_activate(window, wparam)) {
-            return 0;
-        }
-        return ::DefWindowProcW(window, message, wparam, lparam);
     case WM_DPICHANGED:
         if (window == control_parent_) {
             on_dpi_changed(HIWORD(wparam), *reinterpret_cast<const RECT*>(lparam));
+            return 0;
+        }
+        return ::DefWindowProcW(window, message, wparam, lparam);
+    case WM_ACTIVATE:
+        if (window == control_parent_ && on_activate(window, wparam)) {
             return 0;
         }
         return ::DefWindowProcW(window, message, wparam, lparam);
@@ -679,26 +679,6 @@ void WindowLayer::rescale_editor_font()
 
 // Keyboard.
 
-bool WindowLayer::on_activate(HWND window, WPARAM wparam)
-{
-    // As a dialog box does: the control that had the keyboard focus when the window was left
-    // (hidden, or another window activated) gets it back when the window is active again.
-    if (LOWORD(wparam) == WA_INACTIVE) {
-        HWND focus = ::GetFocus();
-        if (focus != nullptr && ::IsChild(window, focus)) {
-            last_focus_ = focus;
-        }
-        return false;
-    }
-    const bool minimised = HIWORD(wparam) != 0;
-    if (minimised || last_focus_ == nullptr || !::IsChild(window, last_focus_) || !::IsWindowVisible(last_focus_) ||
-        !::IsWindowEnabled(last_focus_)) {
-        return false;  // the system gives the focus to the window itself
-    }
-    ::SetFocus(last_focus_);
-    return true;
-}
-
 bool WindowLayer::handle_dialog_key(const MSG& message)
 {
     HWND window = control_parent_;
@@ -768,6 +748,26 @@ void WindowLayer::add_tooltip(HWND button, std::wstring_view name)
     tool.uId = reinterpret_cast<UINT_PTR>(button);
     tool.lpszText = text.data();
     ::SendMessageW(tooltip_.get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+bool WindowLayer::on_activate(HWND window, WPARAM wparam)
+{
+    // As a dialog box does: the control that had the keyboard focus when the window was left
+    // (hidden, or another window activated) gets it back when the window is active again.
+    if (LOWORD(wparam) == WA_INACTIVE) {
+        HWND focus = ::GetFocus();
+        if (focus != nullptr && ::IsChild(window, focus)) {
+            last_focus_ = focus;
+        }
+        return false;
+    }
+    const bool minimised = HIWORD(wparam) != 0;
+    if (minimised || last_focus_ == nullptr || !::IsChild(window, last_focus_) || !::IsWindowVisible(last_focus_) ||
+        !::IsWindowEnabled(last_focus_)) {
+        return false;  // the system gives the focus to the window itself
+    }
+    ::SetFocus(last_focus_);
+    return true;
 }
 
 }  // namespace tovalen::platform
