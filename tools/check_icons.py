@@ -10,6 +10,11 @@ Parses every file independently of the drawing code and checks:
     planes 1, bit count, BI_RGB, biSizeImage = colour bits + mask;
   * pixel data: palette reserved bytes are 0, transparent pixels (mask 1)
     have colour 0, and at 32 bpp the mask is 1 exactly where alpha is 0;
+  * the button pictures at each scale (96-DPI file, then *-scaled.ico at
+    150, 200 and 300 %): shown centred on the button grown by that scale,
+    all their ink lies on the button, and it is the 96-DPI picture's: its
+    bounding box, measured in 96-DPI pixels, is within one pixel of that
+    of the 96-DPI picture;
   * that the files equal what tools/make_icons.py produces now.
 
 Usage:
@@ -39,7 +44,14 @@ EXPECTED = {
     "ticket.ico": (2446, [(60, 20, 8)]),
     "printer.ico": (2446, [(60, 20, 8)]),
     "mail.ico": (3374, [(90, 22, 8)]),
+    "ticket-scaled.ico": (12166, [(90, 30, 4), (120, 40, 4), (180, 60, 4)]),
+    "printer-scaled.ico": (12166, [(90, 30, 4), (120, 40, 4), (180, 60, 4)]),
+    "mail-scaled.ico": (17306, [(120, 33, 4), (160, 44, 4), (240, 66, 4)]),
 }
+
+BUTTON_PICTURES = ("ticket", "printer", "mail")
+SCALES = (150, 200, 300)      # percent, the images of each *-scaled.ico in order
+BUTTON = (80, 35)             # the buttons' size at 96 DPI
 
 
 def _stride(width, bpp):
@@ -170,19 +182,69 @@ def _decode(tag, data, at, w, h, bpp, palette_len):
     return Image(w, h, bpp, pixels), errors
 
 
+def ink_box(image):
+    """(left, top, right, bottom) of the opaque pixels, right and bottom exclusive."""
+    xs = [x for line in image.pixels for x, p in enumerate(line) if p[3]]
+    ys = [y for y, line in enumerate(image.pixels) if any(p[3] for p in line)]
+    return (min(xs), min(ys), max(xs) + 1, max(ys) + 1) if xs else None
+
+
+def check_button_pictures(images):
+    """images: {name: [Image, ...]} as parsed. Every scale of a button picture on its button."""
+    errors = []
+    for name in BUTTON_PICTURES:
+        if len(images.get(name + ".ico", [])) != 1 or len(images.get(name + "-scaled.ico", [])) != len(SCALES):
+            continue                                  # already reported
+        base = images[name + ".ico"][0]
+        base_box = ink_box(base)
+        for percent, image in zip((100,) + SCALES, [base] + images[name + "-scaled.ico"]):
+            tag = "%s at %d %%" % (name, percent)
+            box = ink_box(image)
+            if box is None or base_box is None:
+                continue                              # reported as entirely transparent
+            # Centred on the button: twice the offset is the difference of the sizes.
+            button_w, button_h = (BUTTON[0] * percent // 100, BUTTON[1] * percent // 100)
+            dx2, dy2 = button_w - image.width, button_h - image.height
+            if (2 * box[0] + dx2 < 0 or 2 * box[1] + dy2 < 0 or
+                    2 * box[2] + dx2 > 2 * button_w or 2 * box[3] + dy2 > 2 * button_h):
+                errors.append("%s: ink %r of the %dx%d image reaches past its %dx%d button" % (
+                    tag, box, image.width, image.height, button_w, button_h))
+            # The same drawing: in 96-DPI pixels, about where the 96-DPI picture has it. A
+            # picture drawn narrower than the 96-DPI one leaves out equal margins.
+            crop = (base.width - image.width * 100 / percent) / 2
+            design = [box[0] * 100 / percent + crop, box[1] * 100 / percent,
+                      box[2] * 100 / percent + crop, box[3] * 100 / percent]
+            if any(abs(d - b) > 1 for d, b in zip(design, base_box)):
+                errors.append("%s: ink box %r is not that of the 96-DPI picture %r grown" % (tag, box, base_box))
+    return errors
+
+
+_FRESH = []
+
+
+def _fresh_drawing():
+    """What make_icons.py draws now, drawn once per run (the self-test checks many times)."""
+    if not _FRESH:
+        sys.dont_write_bytecode = True      # keep tools/ free of __pycache__
+        if TOOLS not in sys.path:
+            sys.path.insert(0, TOOLS)
+        import make_icons
+        _FRESH.append(make_icons.build_all())
+    return _FRESH[0]
+
+
 def check_files(files):
     """files: {name: bytes}. Returns a list of error strings (empty when all is well)."""
     errors = []
+    images = {}
     for name, expected in EXPECTED.items():
         if name not in files:
             errors.append("%s: missing" % name)
             continue
-        errors += parse(name, files[name], expected)[0]
-    sys.dont_write_bytecode = True      # keep tools/ free of __pycache__
-    if TOOLS not in sys.path:
-        sys.path.insert(0, TOOLS)
-    import make_icons
-    fresh = make_icons.build_all()
+        file_errors, images[name] = parse(name, files[name], expected)
+        errors += file_errors
+    errors += check_button_pictures(images)
+    fresh = _fresh_drawing()
     for name in EXPECTED:
         if name in files and files[name] != fresh[name]:
             errors.append("%s: differs from what make_icons.py draws now (regenerate it)" % name)
@@ -273,7 +335,21 @@ def _colour_under_mask_8(data):
     raise AssertionError("no transparent pixel")
 
 
+def _make_opaque(entry, x, y):
+    """A mutation: pixel (x, y) of image number entry made opaque (its colour stays index 0)."""
+    def mutate(data):
+        offset = struct.unpack_from("<I", data, 6 + 16 * entry + 12)[0]
+        _, w, h2, _, bpp = struct.unpack_from("<IiiHH", data, offset)
+        h = h2 // 2
+        mask = offset + 40 + 4 * {4: 16, 8: 256, 32: 0}[bpp] + _stride(w, bpp) * h
+        data[mask + (h - 1 - y) * _stride(w, 1) + x // 8] &= ~(0x80 >> (x % 8)) & 0xFF
+    return mutate
+
+
 SELFTEST = [
+    ("mail.ico", "ink beyond the button", _make_opaque(0, 0, 0), "reaches past its 80x35 button"),
+    ("ticket-scaled.ico", "300 % ink not the picture's", _make_opaque(2, 179, 59), "is not that of the 96-DPI picture"),
+    ("mail-scaled.ico", "entry height", lambda d: d.__setitem__(6 + 16 * 1 + 1, 40), "directory says 160x40"),
     # (file, what is broken, mutation, text the report must contain)
     ("ticket.ico", "file truncated", lambda d: d.__delitem__(slice(-1, None)), "file is 2445 bytes"),
     ("ticket.ico", "header reserved", lambda d: _u16(d, 0, 1), "header reserved"),

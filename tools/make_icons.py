@@ -8,6 +8,8 @@ Python 3 standard library only. Every image is drawn here, pixel by pixel:
   ticket.ico   form symbol + "Create Ticket"    (60x20, 8 bpp button image)
   printer.ico  printer symbol + "Install Printer" (60x20, 8 bpp button image)
   mail.ico     envelope with stamp + "Send To IT" (90x22, 8 bpp button image)
+  *-scaled.ico the same three pictures drawn again at 150, 200 and 300 %
+               (4 bpp; mail only as wide as its button, 80 px at 100 %)
 
 Every image is stored as an uncompressed BMP entry (BITMAPINFOHEADER,
 palette, bottom-up colour bits, bottom-up 1-bit AND mask), never as PNG,
@@ -276,8 +278,12 @@ def draw_text(canvas, x, top, text, colour):
 LINE_GAP = 2
 
 
-def draw_caption(canvas, lines, left, right, colour=BLACK):
-    """Centre the caption lines in columns left..right-1 and vertically in the canvas."""
+def draw_caption(canvas, lines, left, right, colour=BLACK, draw=draw_text):
+    """Centre the caption lines in columns left..right-1 and vertically in the canvas.
+
+    draw(canvas, x, top, text, colour) puts one line in place; the layout is
+    the same whoever draws the letters.
+    """
     heights = [FONT_ASCENT + (FONT_DESCENT if text_descends(t) else 0) for t in lines]
     gap = LINE_GAP
     total = sum(heights) + gap * (len(lines) - 1)
@@ -291,7 +297,7 @@ def draw_caption(canvas, lines, left, right, colour=BLACK):
         w = text_width(text)
         if w > right - left:
             raise ValueError("caption line %r (%d px) does not fit %d px" % (text, w, right - left))
-        draw_text(canvas, left + (right - left - w) // 2, top, text, colour)
+        draw(canvas, left + (right - left - w) // 2, top, text, colour)
         top += h + gap
 
 
@@ -462,21 +468,244 @@ def draw_envelope(c, x0, y0):
     return x1
 
 
-def button_image(width, height, symbol, symbol_size, lines, safe_width=None):
+def button_image(width, height, symbol, symbol_size, lines, safe_width=None, c=None, draw=draw_text):
     """Symbol at the left, caption centred in the space to its right.
 
     safe_width: keep all ink inside the centred band of this many columns
     (the image is shown centred on a button that may be narrower than it).
+    c and draw: a canvas and a letter drawer of another scale (below); the
+    layout, in 96-DPI pixels, is the same at every scale.
     """
-    c = Canvas(width, height)
+    c = Canvas(width, height) if c is None else c
     margin = 0 if safe_width is None else (width - safe_width + 1) // 2
     sw, sh = symbol_size
     x0 = margin + 2
     y0 = (height - sh) // 2
     right = symbol(c, x0, y0)
     assert right == x0 + sw - 1, "%s is %d px wide, not %d" % (symbol.__name__, right - x0 + 1, sw)
-    draw_caption(c, lines, right + 1 + SYMBOL_GAP, width - margin)
+    draw_caption(c, lines, right + 1 + SYMBOL_GAP, width - margin, draw=draw)
     return c
+
+
+# ---------------------------------------------------------------------------
+# The button pictures at 150, 200 and 300 %: drawn again for each size, not
+# enlarged. The layout stays that of the 96-DPI picture, in its pixels
+# ("design pixels"); each design pixel's edges land on whole device pixels,
+# so areas stay crisp, and outlines and the strokes of the lettering are a
+# round pen a whole number of device pixels wide that follows the design
+# pixels, with true diagonals and round bowls where the 96-DPI pixel font
+# can only step.
+# ---------------------------------------------------------------------------
+
+SCALES = (150, 200, 300)            # percent of the 96-DPI size
+PEN = {150: 1, 200: 2, 300: 3}      # device pixels: outlines and letter strokes
+ARC_STEPS = 6                       # segments of a quarter circle
+
+
+class ScaledCanvas:
+    """A canvas percent/100 times as large as the design it is drawn in."""
+
+    def __init__(self, width, height, percent):
+        self.width, self.height = width, height     # design pixels
+        self.percent = percent
+        self.pen = PEN[percent]
+        self.image = Canvas(self.edge(width), self.edge(height))
+
+    def edge(self, v):
+        """Device edge of the whole design edge v, halves rounded up."""
+        return (v * self.percent + 50) // 100
+
+    def grid(self, v):
+        """Device coordinate of a design coordinate, straight between the edges around it."""
+        k = math.floor(v)
+        return self.edge(k) + (v - k) * (self.edge(k + 1) - self.edge(k))
+
+    def point(self, x, y):
+        """Where the pen stands for design pixel (x, y): a pen's width in from its top-left edges."""
+        half = self.pen / 2
+        return self.grid(x) + half, self.grid(y) + half
+
+    def fill(self, x0, y0, x1, y1, colour):
+        """The design pixels x0..x1, y0..y1 (corners inclusive) filled."""
+        self.image.fill(self.edge(x0), self.edge(y0), self.edge(x1 + 1) - 1, self.edge(y1 + 1) - 1, colour)
+
+    def frame(self, x0, y0, x1, y1, colour, sides="ltrb"):
+        """An outline one pen wide along the inside of the design pixels x0..x1, y0..y1, on
+        the sides named (left, top, right, bottom)."""
+        left, top = self.edge(x0), self.edge(y0)
+        right, bottom = self.edge(x1 + 1) - 1, self.edge(y1 + 1) - 1
+        p = self.pen - 1
+        for side, box in (("t", (left, top, right, top + p)), ("b", (left, bottom - p, right, bottom)),
+                          ("l", (left, top, left + p, bottom)), ("r", (right - p, top, right, bottom))):
+            if side in sides:
+                self.image.fill(*box, colour)
+
+    def stroke(self, points, colour):
+        """A line with round ends through design pixels (fractions allowed), one pen wide."""
+        ends = [self.point(x, y) for x, y in points]
+        for a, b in zip(ends, ends[1:] or ends):
+            self._segment(a, b, colour)
+
+    def _segment(self, a, b, colour):
+        r = self.pen / 2
+        x_lo = max(0, math.floor(min(a[0], b[0]) - r))
+        x_hi = min(self.image.width - 1, math.ceil(max(a[0], b[0]) + r))
+        y_lo = max(0, math.floor(min(a[1], b[1]) - r))
+        y_hi = min(self.image.height - 1, math.ceil(max(a[1], b[1]) + r))
+        for y in range(y_lo, y_hi + 1):
+            for x in range(x_lo, x_hi + 1):
+                if _near_segment(x + 0.5, y + 0.5, a, b, r):
+                    self.image.put(x, y, colour)
+
+    def pixels_beside(self, a, b, x0, y0, x1, y1, side):
+        """Device pixels of the design pixels x0..x1, y0..y1 whose centres lie on one side
+        (-1 left of the way from a to b, +1 right of it) of the pen's line through design
+        pixels a and b."""
+        (ax, ay), (bx, by) = self.point(*a), self.point(*b)
+        for y in range(self.edge(y0), self.edge(y1 + 1)):
+            for x in range(self.edge(x0), self.edge(x1 + 1)):
+                cross = (bx - ax) * (y + 0.5 - ay) - (by - ay) * (x + 0.5 - ax)
+                if cross * side > 0:
+                    yield x, y
+
+
+def _near_segment(px, py, a, b, r):
+    """Whether (px, py) is within r of the segment a-b. The coordinates are multiples of
+    1/4096 and small, so every product is exact: no division, no rounding."""
+    (ax, ay), (bx, by) = a, b
+    dx, dy = bx - ax, by - ay
+    wx, wy = px - ax, py - ay
+    along = wx * dx + wy * dy
+    length2 = dx * dx + dy * dy
+    if along <= 0 or length2 == 0:
+        return wx * wx + wy * wy <= r * r
+    if along >= length2:
+        return (px - bx) ** 2 + (py - by) ** 2 <= r * r
+    cross = wx * dy - wy * dx
+    return cross * cross <= r * r * length2
+
+
+def _arc(cx, cy, start, end, radius=1):
+    """Points of a circular arc from angle start to end (degrees; 0 points right, 90 down)."""
+    steps = max(1, round(abs(end - start) / 90 * ARC_STEPS))
+    points = []
+    for k in range(steps + 1):
+        a = math.radians(start + (end - start) * k / steps)
+        points.append((_snap(cx + radius * math.cos(a)), _snap(cy + radius * math.sin(a))))
+    return points
+
+
+# The letters of the captions as pen strokes through the cells of the pixel
+# font above (capitals in rows 0-6, lower case from row 2), with the same
+# widths, so that a caption takes the same room at every scale. Each letter
+# is a list of strokes; a stroke is a list of points, arcs included.
+STROKE_FONT = {
+    "C": [_arc(3, 1, 0, -90) + _arc(1, 1, -90, -180) + _arc(1, 5, 180, 90) + _arc(3, 5, 90, 0)],
+    "I": [[(0, 0), (2, 0)], [(1, 0), (1, 6)], [(0, 6), (2, 6)]],
+    "P": [[(0, 6), (0, 0)] + _arc(3, 1, -90, 0) + _arc(3, 2, 0, 90) + [(0, 3)]],
+    "S": [_arc(3, 1, 0, -90) + _arc(1, 1, -90, -180) + _arc(1, 2, 180, 90) + _arc(3, 4, -90, 0)
+          + _arc(3, 5, 0, 90) + _arc(1, 5, 90, 180)],
+    "T": [[(0, 0), (4, 0)], [(2, 0), (2, 6)]],
+    "a": [[(1, 2)] + _arc(2, 3, -90, 0) + [(3, 6)], [(3, 4)] + _arc(1, 5, -90, -270) + [(3, 6)]],
+    "c": [[(3, 2)] + _arc(1, 3, -90, -180) + _arc(1, 5, 180, 90) + [(3, 6)]],
+    "d": [[(3, 0), (3, 6)], [(3, 2)] + _arc(1, 3, -90, -180) + _arc(1, 5, 180, 90) + [(3, 6)]],
+    "e": [[(0, 4), (3, 4)] + _arc(2, 3, 0, -90) + _arc(1, 3, -90, -180) + _arc(1, 5, 180, 90) + [(3, 6)]],
+    "i": [[(0, 0)], [(0, 2), (0, 6)]],
+    "k": [[(0, 0), (0, 6)], [(3, 2), (1, 4), (3, 6)]],
+    "l": [[(0, 0), (0, 6)]],
+    "n": [[(0, 6), (0, 2)] + _arc(2, 3, -90, 0) + [(3, 6)]],
+    "o": [_arc(2, 3, -90, 0) + _arc(2, 5, 0, 90) + _arc(1, 5, 90, 180) + _arc(1, 3, 180, 270) + [(2, 2)]],
+    "r": [[(0, 2), (0, 6)], _arc(2, 4, 180, 270, radius=2)],
+    "s": [[(3, 2)] + _arc(1, 3, -90, -270) + _arc(2, 5, -90, 90) + [(0, 6)]],
+    "t": [[(1, 1)] + _arc(2, 5, 180, 90), [(0, 2), (2, 2)]],
+}
+
+
+def draw_text_scaled(canvas, x, top, text, colour):
+    """draw_text's letters, in the same cells, as pen strokes on a ScaledCanvas."""
+    for i, ch in enumerate(text):
+        if i:
+            x += LETTER_GAP
+        if ch == " ":
+            x += SPACE_WIDTH
+            continue
+        if ch not in STROKE_FONT:
+            raise ValueError("no stroke letter for %r" % ch)
+        for stroke in STROKE_FONT[ch]:
+            canvas.stroke([(x + px, top + py) for px, py in stroke], colour)
+        x += len(FONT[ch][0])
+
+
+def draw_form_scaled(c, x0, y0):
+    """draw_form on a ScaledCanvas."""
+    x1, y1 = x0 + 13, y0 + 17
+    fold = 4
+    fx = x1 - fold
+    c.fill(x0, y0, x1, y1, WHITE)
+    c.frame(x0, y0, x1, y1, DARK_GREY)
+    corner = (fx, y0), (x1, y0 + fold)
+    for x, y in list(c.pixels_beside(*corner, fx, y0, x1, y0 + fold, -1)):
+        c.image.px[y][x] = (0, 0, 0, 0)                 # cut away beyond the diagonal
+    for x, y in c.pixels_beside(*corner, fx, y0, x1, y0 + fold, 1):
+        c.image.put(x, y, LIGHT_GREY)                   # back of the paper
+    c.stroke(corner, DARK_GREY)
+    c.stroke([(fx, y0), (fx, y0 + fold), (x1, y0 + fold)], DARK_GREY)
+    c.fill(x0 + 3, y0 + 7, x1 - 3, y0 + 8, GREY)
+    c.fill(x0 + 3, y0 + 10, x1 - 3, y0 + 11, GREY)
+    c.fill(x0 + 3, y0 + 13, x1 - 5, y0 + 14, GREY)
+    return x1
+
+
+def draw_printer_scaled(c, x0, y0):
+    """draw_printer on a ScaledCanvas."""
+    c.fill(x0 + 4, y0, x0 + 13, y0 + 5, WHITE)
+    c.frame(x0 + 4, y0, x0 + 13, y0 + 5, DARK_GREY)
+    bx0, by0, bx1, by1 = x0, y0 + 5, x0 + 17, y0 + 13
+    c.fill(bx0, by0, bx1, by1, SILVER)
+    c.fill(bx0 + 1, by0 + 1, bx1 - 1, by0 + 1, LIGHT_GREY)
+    c.fill(bx0 + 1, by1 - 1, bx1 - 1, by1 - 1, GREY)
+    c.frame(bx0, by0, bx1, by1, DARK_GREY)
+    c.fill(bx1 - 4, by0 + 3, bx1 - 3, by0 + 3, GREEN)
+    c.fill(bx0 + 3, by1 - 2, bx1 - 3, by1 - 2, BLACK)
+    sx0, sy0, sx1, sy1 = x0 + 4, by1 - 2, x0 + 13, y0 + 18
+    c.fill(sx0, sy0 + 1, sx1, sy1, WHITE)
+    c.frame(sx0, sy0 + 1, sx1, sy1, DARK_GREY, sides="lrb")
+    c.fill(sx0 + 2, sy0 + 3, sx1 - 2, sy0 + 3, GREY)
+    return bx1
+
+
+def draw_envelope_scaled(c, x0, y0):
+    """draw_envelope on a ScaledCanvas."""
+    x1, y1 = x0 + 25, y0 + 15
+    c.fill(x0, y0, x1, y1, WHITE)
+    c.frame(x0, y0, x1, y1, DARK_GREY)
+    mid = (x0 + x1) // 2
+    c.stroke([(x0, y0), (mid, y0 + 9)], DARK_GREY)
+    c.stroke([(x1, y0), (mid + 1, y0 + 9)], DARK_GREY)
+    c.fill(x1 - 7, y0 + 2, x1 - 2, y0 + 8, RED)
+    c.frame(x1 - 7, y0 + 2, x1 - 2, y0 + 8, DARK_RED)
+    return x1
+
+
+SCALED_SYMBOLS = {draw_form: draw_form_scaled, draw_printer: draw_printer_scaled,
+                  draw_envelope: draw_envelope_scaled}
+
+
+def button_picture(percent, width, height, symbol, symbol_size, lines, safe_width=None):
+    """A button picture at a scale; at 100 % exactly button_image's.
+
+    A picture wider than its button (safe_width) is drawn larger only as wide
+    as the button: what lies beyond is transparent margin, hidden anyway.
+    """
+    if percent == 100:
+        return button_image(width, height, symbol, symbol_size, lines, safe_width)
+    if safe_width is not None:
+        width = safe_width
+    c = ScaledCanvas(width, height, percent)
+    button_image(width, height, SCALED_SYMBOLS[symbol], symbol_size, lines, c=c, draw=draw_text_scaled)
+    others = {p[:3] for row in c.image.px for p in row if p[3]} - set(NAMED_COLOURS)
+    assert not others, "colours outside the 16 named ones: %r" % sorted(others)
+    return c.image
 
 
 # ---------------------------------------------------------------------------
@@ -559,9 +788,20 @@ EXPECTED_FILES = {
     "ticket.ico": (2446, [(60, 20, 8)]),
     "printer.ico": (2446, [(60, 20, 8)]),
     "mail.ico": (3374, [(90, 22, 8)]),
+    # The button pictures at 150, 200 and 300 %, in 16 colours: they use only the named ones.
+    "ticket-scaled.ico": (12166, [(90, 30, 4), (120, 40, 4), (180, 60, 4)]),
+    "printer-scaled.ico": (12166, [(90, 30, 4), (120, 40, 4), (180, 60, 4)]),
+    "mail-scaled.ico": (17306, [(120, 33, 4), (160, 44, 4), (240, 66, 4)]),
 }
 
 BUTTON_WIDTH = 80   # the buttons showing these images are 80x35 px
+
+BUTTON_PICTURES = {
+    # name: (width, height, symbol, symbol size, caption lines, ink kept inside this many columns)
+    "ticket": (60, 20, draw_form, (14, 18), ["Create", "Ticket"], None),
+    "printer": (60, 20, draw_printer, (18, 19), ["Install", "Printer"], None),
+    "mail": (90, 22, draw_envelope, (26, 16), ["Send To", "IT"], BUTTON_WIDTH),
+}
 
 
 def build_all():
@@ -571,15 +811,12 @@ def build_all():
         if size not in stars:
             stars[size] = draw_star(size)
         tray.append((stars[size] if bpp == 32 else hard_edged(stars[size]), bpp))
-    return {
-        "tray.ico": encode_ico(tray),
-        "ticket.ico": encode_ico([(button_image(60, 20, draw_form, (14, 18),
-                                                ["Create", "Ticket"]), 8)]),
-        "printer.ico": encode_ico([(button_image(60, 20, draw_printer, (18, 19),
-                                                 ["Install", "Printer"]), 8)]),
-        "mail.ico": encode_ico([(button_image(90, 22, draw_envelope, (26, 16),
-                                              ["Send To", "IT"], safe_width=BUTTON_WIDTH), 8)]),
-    }
+    files = {"tray.ico": encode_ico(tray)}
+    for name, picture in BUTTON_PICTURES.items():
+        files[name + ".ico"] = encode_ico([(button_picture(100, *picture), 8)])
+    for name, picture in BUTTON_PICTURES.items():
+        files[name + "-scaled.ico"] = encode_ico([(button_picture(p, *picture), 4) for p in SCALES])
+    return files
 
 
 def verify(name, data):
@@ -611,7 +848,7 @@ def main(argv=None):
         path = os.path.join(args.out, name)
         with open(path, "wb") as f:
             f.write(data)
-        print("%-12s %6d bytes  %s" % (name, len(data), os.path.relpath(path, REPO_ROOT)))
+        print("%-18s %6d bytes  %s" % (name, len(data), os.path.relpath(path, REPO_ROOT)))
     return 0
 
 

@@ -19,9 +19,18 @@ Box scale_box(const Box& box, int dpi)
                scale_to_dpi(box.height, dpi)};
 }
 
-int image_scale_factor(int dpi)
+std::size_t picture_for_dpi(std::span<const int> drawn_heights, int dpi)
 {
-    return std::max(1, (dpi + DESIGN_DPI / 2 - 1) / DESIGN_DPI);
+    std::size_t chosen = 0;
+    for (std::size_t i = 1; i < drawn_heights.size(); ++i) {
+        // height / 96-DPI height <= dpi / 96, in whole numbers.
+        const bool within = static_cast<std::int64_t>(drawn_heights[i]) * DESIGN_DPI <=
+                            static_cast<std::int64_t>(drawn_heights[0]) * dpi;
+        if (within && drawn_heights[i] > drawn_heights[chosen]) {
+            chosen = i;
+        }
+    }
+    return chosen;
 }
 
 Layout fit_layout(const LayoutRequest& request)

@@ -1,9 +1,11 @@
-// Placing a window and its controls at a display's DPI. Places are given in 96-DPI units and
-// scaled; a window taller than the room on its screen lets its flexible control (one that
-// scrolls) give up height, and the controls below that one move up and keep their size. Free of
-// Windows headers so that it also builds natively for sanitizers and fuzzing.
+// Placing a window and its controls at a display's DPI, and choosing the size of its pictures.
+// Places are given in 96-DPI units and scaled; a window taller than the room on its screen lets
+// its flexible control (one that scrolls) give up height, and the controls below that one move
+// up and keep their size. Free of Windows headers so that it also builds natively for
+// sanitizers and fuzzing.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <span>
 #include <vector>
@@ -41,9 +43,12 @@ struct Layout {
 int scale_to_dpi(int value, int dpi);
 Box scale_box(const Box& box, int dpi);
 
-// The whole factor nearest to dpi / 96, at least 1. A tie goes to the smaller factor: at 150 %
-// the doubled pictures would no longer fit their buttons.
-int image_scale_factor(int dpi);
+// Of a picture drawn at several sizes, given by their heights in pixels with the 96-DPI one
+// first, the index of the one to show at the DPI: the tallest whose scale (its height over the
+// 96-DPI one's) does not exceed the DPI's (dpi / 96), so that it never outgrows a control laid
+// out at the DPI; the 96-DPI one (0) when none does. Pictures are shown at their drawn size,
+// never stretched.
+std::size_t picture_for_dpi(std::span<const int> drawn_heights, int dpi);
 
 Layout fit_layout(const LayoutRequest& request);
 

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
 
 namespace tovalen::platform {
 
@@ -77,6 +78,16 @@ LONG system_dpi_font_height(LONG twips)
         return twips;
     }
     return ::MulDiv(twips, dpi, DESIGN_DPI);
+}
+
+// The icon of one image of an icon file, at its own size: asked for another size, the system
+// would stretch it.
+HICON icon_of(std::span<const std::uint8_t> ico_file, const IcoEntry& entry)
+{
+    // CreateIconFromResourceEx takes a non-const pointer but only reads the bits.
+    auto* bits = const_cast<std::uint8_t*>(ico_file.data() + entry.offset);
+    return ::CreateIconFromResourceEx(bits, entry.bytes, TRUE, 0x00030000, entry.width, entry.height,
+                                      LR_DEFAULTCOLOR);
 }
 
 void place_control(HWND parent, HWND control, const Box& place)
@@ -281,32 +292,46 @@ HWND WindowLayer::window_handle(int number) const
 
 HICON WindowLayer::decode_image(int image_number, std::span<const std::uint8_t> ico_file, int width, int height)
 {
-    HICON icon = decode_at_dpi(ico_file, width, height);
+    const auto entries = read_ico_directory(ico_file);
+    const auto entry = entries ? best_ico_entry(*entries, width, height) : std::nullopt;
+    HICON icon = entry ? icon_of(ico_file, *entry) : nullptr;
     if (icon != nullptr) {
         images_[image_number] = UniqueIcon(icon);
-        if (width == 0 && height == 0) {
-            dpi_images_[image_number] = ico_file;
-        }
     }
     return icon;
 }
 
-HICON WindowLayer::decode_at_dpi(std::span<const std::uint8_t> ico_file, int width, int height) const
+HICON WindowLayer::decode_picture(int image_number, std::span<const std::uint8_t> design,
+                                  std::span<const std::uint8_t> larger)
 {
-    const auto entries = read_ico_directory(ico_file);
-    if (!entries) {
+    const DrawnPicture picture{design, larger};
+    HICON icon = decode_at_dpi(picture);
+    if (icon != nullptr) {
+        images_[image_number] = UniqueIcon(icon);
+        dpi_images_[image_number] = picture;
+    }
+    return icon;
+}
+
+HICON WindowLayer::decode_at_dpi(const DrawnPicture& picture) const
+{
+    const auto design = read_ico_directory(picture.design);
+    if (!design) {
         return nullptr;
     }
-    const auto entry = best_ico_entry(*entries, width, height);
-    if (!entry) {
-        return nullptr;
+    // The 96-DPI image, then each larger one; a damaged file of larger ones leaves them out.
+    std::vector<std::pair<std::span<const std::uint8_t>, IcoEntry>> drawn{{picture.design, design->front()}};
+    if (const auto larger = read_ico_directory(picture.larger)) {
+        for (const IcoEntry& entry : *larger) {
+            drawn.emplace_back(picture.larger, entry);
+        }
     }
-    // Asked for a whole multiple of its size, the system repeats each pixel: nothing blurs.
-    const int factor = width == 0 && height == 0 ? image_scale_factor(dpi_) : 1;
-    // CreateIconFromResourceEx takes a non-const pointer but only reads the bits.
-    auto* bits = const_cast<std::uint8_t*>(ico_file.data() + entry->offset);
-    return ::CreateIconFromResourceEx(bits, entry->bytes, TRUE, 0x00030000, entry->width * factor,
-                                      entry->height * factor, LR_DEFAULTCOLOR);
+    std::vector<int> heights;
+    for (const auto& size : drawn) {
+        heights.push_back(size.second.height);
+    }
+    const auto& [file, entry] = drawn[picture_for_dpi(heights, dpi_)];
+    return icon_of(file, entry);
 }
 
 bool WindowLayer::notify_tray_add(const TrayIcon& icon) const
@@ -488,6 +513,7 @@ void WindowLayer::destroy_all()
     button_images_.clear();
     dpi_images_.clear();
     images_.clear();
+    last_focus_ = nullptr;
 }
 
 LRESULT CALLBACK WindowLayer::window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
@@ -555,6 +581,11 @@ LRESULT WindowLayer::handle_message(HWND window, UINT message, WPARAM wparam, LP
             return 0;
         }
         return ::DefWindowProcW(window, message, wparam, lparam);
+    case WM_ACTIVATE:
+        if (window == control_parent_ && on_activate(window, wparam)) {
+            return 0;
+        }
+        return ::DefWindowProcW(window, message, wparam, lparam);
     default:
         return ::DefWindowProcW(window, message, wparam, lparam);
     }
@@ -562,7 +593,7 @@ LRESULT WindowLayer::handle_message(HWND window, UINT message, WPARAM wparam, LP
 
 // High DPI.
 
-void WindowLayer::lay_out(const POINT* top_left)
+void WindowLayer::lay_out(const RECT* suggested)
 {
     HWND window = control_parent_;
     if (window == nullptr) {
@@ -576,18 +607,26 @@ void WindowLayer::lay_out(const POINT* top_left)
         }
         places.push_back(control.place);
     }
+    // On a DPI change the window takes the place and height the system suggests, as Windows
+    // asks of windows that follow each screen's DPI: laid out otherwise, it could end up mostly
+    // on the screen it came from, and go back and forth between the two.
     RECT current{};
-    ::GetWindowRect(window, &current);
-    if (top_left != nullptr) {
-        ::OffsetRect(&current, top_left->x - current.left, top_left->y - current.top);
+    if (suggested != nullptr) {
+        current = *suggested;
+    } else {
+        ::GetWindowRect(window, &current);
     }
     const RECT work = work_area_of(current);
     const RECT frame = window_rect_for_client(RECT{0, 0, 0, 0}, window_style_, 0, dpi_);
-    const Layout layout = fit_layout(LayoutRequest{design_client_width_, design_client_height_, places, flexible, dpi_,
-                                                   height_of(work) - height_of(frame)});
+    int room = height_of(work) - height_of(frame);
+    if (suggested != nullptr) {
+        room = std::min(room, height_of(*suggested) - height_of(frame));
+    }
+    const Layout layout =
+        fit_layout(LayoutRequest{design_client_width_, design_client_height_, places, flexible, dpi_, room});
     RECT rect{current.left, current.top, current.left + layout.client_width + width_of(frame),
               current.top + layout.client_height + height_of(frame)};
-    if (centred_ && top_left == nullptr && !::IsWindowVisible(window)) {
+    if (centred_ && suggested == nullptr && !::IsWindowVisible(window)) {
         rect = centred_in(work, width_of(rect), height_of(rect));
     }
     place_window(window, kept_inside_vertically(rect, work));
@@ -609,8 +648,7 @@ void WindowLayer::lay_out(const POINT* top_left)
 void WindowLayer::on_dpi_changed(int dpi, const RECT& suggested)
 {
     dpi_ = dpi;
-    const POINT top_left{suggested.left, suggested.top};
-    lay_out(&top_left);
+    lay_out(&suggested);
     rescale_images();
     rescale_editor_font();
 }
@@ -623,7 +661,7 @@ void WindowLayer::rescale_images()
         if (source == dpi_images_.end() || button == nullptr) {
             continue;
         }
-        UniqueIcon icon(decode_at_dpi(source->second, 0, 0));
+        UniqueIcon icon(decode_at_dpi(source->second));
         if (icon) {
             // The button shows the new picture before the old one is destroyed.
             ::SendMessageW(button, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon.get()));
@@ -730,6 +768,26 @@ void WindowLayer::add_tooltip(HWND button, std::wstring_view name)
     tool.uId = reinterpret_cast<UINT_PTR>(button);
     tool.lpszText = text.data();
     ::SendMessageW(tooltip_.get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+bool WindowLayer::on_activate(HWND window, WPARAM wparam)
+{
+    // As a dialog box does: the control that had the keyboard focus when the window was left
+    // (hidden, or another window activated) gets it back when the window is active again.
+    if (LOWORD(wparam) == WA_INACTIVE) {
+        HWND focus = ::GetFocus();
+        if (focus != nullptr && ::IsChild(window, focus)) {
+            last_focus_ = focus;
+        }
+        return false;
+    }
+    const bool minimised = HIWORD(wparam) != 0;
+    if (minimised || last_focus_ == nullptr || !::IsChild(window, last_focus_) || !::IsWindowVisible(last_focus_) ||
+        !::IsWindowEnabled(last_focus_)) {
+        return false;  // the system gives the focus to the window itself
+    }
+    ::SetFocus(last_focus_);
+    return true;
 }
 
 }  // namespace tovalen::platform

@@ -74,9 +74,11 @@ public:
 
     // Controls made after this call belong to this window. The client size and the places of the
     // controls are in 96-DPI units, laid out at the window's DPI, and laid out again when the
-    // window moves to a screen of another DPI. A window taller than the work area of its screen
-    // is made as tall as the work area: its rich-edit control, which scrolls, gives up the
-    // height, and the controls below it keep theirs.
+    // window moves to a screen of another DPI, in the place and height the system suggests. A
+    // window taller than the work area of its screen (or than that height) is made as tall as
+    // the work area: its rich-edit control, which scrolls, gives up the height, and the controls
+    // below it keep theirs. Shown again, the window gives the keyboard focus back to the control
+    // that had it when the window was left.
     HWND open_window(int number, int x, int y, int client_width, int client_height, std::wstring_view title,
                      WindowStyle style);
     HWND create_rich_edit(int number, int x, int y, int width, int height, bool read_only);
@@ -86,12 +88,17 @@ public:
                              std::wstring_view name = {});
     HWND window_handle(int number) const;
 
-    // Decodes the image of an icon file in memory that suits its purpose best, and keeps it
-    // under the image number; the layer destroys it at the end. An image decoded at its own size
-    // (no width and height given) follows the DPI of the window last opened: it grows by the
-    // nearest whole factor, pixel for pixel, so that its pixel lettering stays sharp. The file
-    // must outlive the layer.
+    // Decodes the image of an icon file in memory that suits the size best (no width and height:
+    // its own size), and keeps it under the image number; the layer destroys it at the end.
     HICON decode_image(int image_number, std::span<const std::uint8_t> ico_file, int width = 0, int height = 0);
+    // The same for a picture drawn at several sizes, which follows the DPI of the window last
+    // opened: the first image of `design` is its 96-DPI size, each image of `larger` the same
+    // picture drawn larger, its height telling the scale. Shown is the largest whose scale does
+    // not exceed the DPI's, at its own size, never stretched; a button showing it shows the one
+    // for the new DPI when the window moves to a screen of another. The files must outlive the
+    // layer.
+    HICON decode_picture(int image_number, std::span<const std::uint8_t> design,
+                         std::span<const std::uint8_t> larger = {});
 
     bool add_tray_icon(int number, HWND owner, HICON image);
     bool set_tray_tooltip(int number, std::wstring_view text);
@@ -138,14 +145,21 @@ private:
     bool next_pending_event();
     bool dispatch_waiting_messages();
 
+    // A picture's icon files: its 96-DPI size, and the same drawn larger.
+    struct DrawnPicture {
+        std::span<const std::uint8_t> design;
+        std::span<const std::uint8_t> larger;
+    };
+
     // High DPI.
-    HICON decode_at_dpi(std::span<const std::uint8_t> ico_file, int width, int height) const;
-    void lay_out(const POINT* top_left);
+    HICON decode_at_dpi(const DrawnPicture& picture) const;
+    void lay_out(const RECT* suggested);
     void on_dpi_changed(int dpi, const RECT& suggested);
     void rescale_images();
     void rescale_editor_font();
 
     // Keyboard: what users expect of any window.
+    bool on_activate(HWND window, WPARAM wparam);
     bool handle_dialog_key(const MSG& message);
     bool is_button(HWND window) const;
     void move_focus(bool backwards);
@@ -178,10 +192,11 @@ private:
     std::vector<DesignedControl> designed_controls_;
     int flexible_control_ = -1;
     LONG editor_font_height_ = 0;  // twips the report's text has at the system's DPI
-    std::map<int, std::span<const std::uint8_t>> dpi_images_;  // image number: its icon file
+    std::map<int, DrawnPicture> dpi_images_;                    // image number: its icon files
     std::map<int, int> button_images_;                          // button number: image number
     std::vector<HWND> buttons_;
     UniqueWindow tooltip_;
+    HWND last_focus_ = nullptr;  // the control that had the keyboard focus when the window was left
 };
 
 }  // namespace tovalen::platform

@@ -54,7 +54,8 @@ void create_report_window()
         attach_editor_callback(editor);
     }
     for (const ButtonPlace& place : BUTTONS) {
-        HICON image = layer.decode_image(place.image, embedded_image(place.image));
+        HICON image =
+            layer.decode_picture(place.image, embedded_image(place.image), embedded_scaled_image(place.image));
         layer.create_image_button(place.button, place.left, BUTTON_TOP, BUTTON_WIDTH, BUTTON_HEIGHT, image, place.name);
     }
 }

@@ -21,16 +21,22 @@ TEST(DpiLayout, ScalesLengthsToTheNearestPixel)
     }
 }
 
-TEST(DpiLayout, ImagesGrowByTheNearestWholeFactor)
+TEST(DpiLayout, PicturesAreTheLargestDrawnNotAboveTheDpisScale)
 {
+    // The button pictures' heights at 100, 150, 200 and 300 %, in another order than their scales.
+    constexpr int HEIGHTS[] = {20, 40, 30, 60};
     struct Row {
-        int dpi, factor;
+        int dpi, height;
     };
-    for (const Row row : {Row{72, 1}, Row{96, 1}, Row{120, 1}, Row{144, 1}, Row{168, 2}, Row{192, 2}, Row{240, 2},
-                          Row{288, 3}, Row{0, 1}}) {
+    for (const Row row : {Row{96, 20}, Row{120, 20}, Row{143, 20}, Row{144, 30}, Row{168, 30}, Row{191, 30},
+                          Row{192, 40}, Row{216, 40}, Row{240, 40}, Row{264, 40}, Row{287, 40}, Row{288, 60},
+                          Row{480, 60}, Row{72, 20}, Row{0, 20}, Row{-96, 20}}) {
         SCOPED_TRACE(row.dpi);
-        EXPECT_EQ(image_scale_factor(row.dpi), row.factor);
+        EXPECT_EQ(HEIGHTS[picture_for_dpi(HEIGHTS, row.dpi)], row.height);
     }
+    constexpr int ONLY_96_DPI[] = {22};
+    EXPECT_EQ(picture_for_dpi(ONLY_96_DPI, 288), 0u);
+    EXPECT_EQ(picture_for_dpi({}, 288), 0u);
 }
 
 TEST(DpiLayout, ReportWindowAtEachDpiWithRoomOrTooLittle)

@@ -7,10 +7,13 @@
 #include <richedit.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <initializer_list>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace tovalen::platform {
 namespace {
@@ -21,40 +24,50 @@ constexpr int BUTTON = 2;
 constexpr int ICON = 5;
 constexpr int IMAGE = 5;
 
-// A 16×16 icon file with one 32-bit image: opaque gold and blue in a checkerboard, so that a
-// scaled copy shows whether each pixel was repeated or blended with its neighbours.
-std::vector<std::uint8_t> small_icon_file()
+// An icon file with one square 32-bit image per side given: opaque gold and blue in a
+// checkerboard, so that a scaled copy shows whether each pixel was repeated or blended with its
+// neighbours.
+std::vector<std::uint8_t> checkerboard_icon_file(std::initializer_list<int> sides)
 {
-    const int side = 16;
-    const std::size_t colour_bytes = side * side * 4;
-    const std::size_t mask_bytes = 4 * side;
-    const std::size_t image_bytes = 40 + colour_bytes + mask_bytes;
-    std::vector<std::uint8_t> file(6 + 16 + image_bytes, 0);
+    std::vector<std::uint8_t> file(6 + 16 * sides.size(), 0);
     file[2] = 1;
-    file[4] = 1;
-    file[6] = side;
-    file[7] = side;
-    file[10] = 1;
-    file[12] = 32;
-    file[14] = static_cast<std::uint8_t>(image_bytes);
-    file[15] = static_cast<std::uint8_t>(image_bytes >> 8);
-    file[18] = 22;
-    std::uint8_t* header = file.data() + 22;
-    header[0] = 40;
-    header[4] = side;
-    header[8] = side * 2;
-    header[12] = 1;
-    header[14] = 32;
-    for (std::size_t i = 0; i < colour_bytes; i += 4) {
-        const std::size_t pixel = i / 4;
-        const bool gold = (pixel % side + pixel / side) % 2 == 0;
-        header[40 + i] = gold ? 0x20 : 0xE0;
-        header[40 + i + 1] = gold ? 0xC0 : 0x40;
-        header[40 + i + 2] = gold ? 0xF0 : 0x10;
-        header[40 + i + 3] = 0xFF;
+    file[4] = static_cast<std::uint8_t>(sides.size());
+    std::size_t entry = 6;
+    for (const int side : sides) {
+        const auto n = static_cast<std::size_t>(side);
+        const std::size_t colour_bytes = n * n * 4;
+        const std::size_t mask_bytes = (n + 31) / 32 * 4 * n;
+        const std::size_t image_bytes = 40 + colour_bytes + mask_bytes;
+        const std::size_t offset = file.size();
+        file[entry] = static_cast<std::uint8_t>(n);
+        file[entry + 1] = static_cast<std::uint8_t>(n);
+        file[entry + 4] = 1;
+        file[entry + 6] = 32;
+        file[entry + 8] = static_cast<std::uint8_t>(image_bytes);
+        file[entry + 9] = static_cast<std::uint8_t>(image_bytes >> 8);
+        file[entry + 12] = static_cast<std::uint8_t>(offset);
+        file[entry + 13] = static_cast<std::uint8_t>(offset >> 8);
+        entry += 16;
+        file.resize(offset + image_bytes, 0);
+        std::uint8_t* header = file.data() + offset;
+        header[0] = 40;
+        header[4] = static_cast<std::uint8_t>(n);
+        header[8] = static_cast<std::uint8_t>(n * 2);
+        header[12] = 1;
+        header[14] = 32;
+        for (std::size_t i = 0; i < colour_bytes; i += 4) {
+            const std::size_t pixel = i / 4;
+            const bool gold = (pixel % n + pixel / n) % 2 == 0;
+            header[40 + i] = gold ? 0x20 : 0xE0;
+            header[40 + i + 1] = gold ? 0xC0 : 0x40;
+            header[40 + i + 2] = gold ? 0xF0 : 0x10;
+            header[40 + i + 3] = 0xFF;
+        }
     }
     return file;
 }
+
+std::vector<std::uint8_t> small_icon_file() { return checkerboard_icon_file({16}); }
 
 struct Picture {
     int width = 0;
@@ -240,14 +253,21 @@ TEST_F(WindowLayerTest, EventFromAMessageSentByAnotherThreadIsNotHeldBack)
 
 TEST_F(WindowLayerTest, ShowHideAndTopmostChangeTheRealWindow)
 {
+    HWND editor = layer.create_rich_edit(EDITOR, 1, 1, 298, 480, true);
+    HWND button = layer.create_image_button(BUTTON, 20, 482, 80, 35, nullptr);
+    ASSERT_TRUE(editor != nullptr && button != nullptr);
     EXPECT_FALSE(::IsWindowVisible(window));
     layer.show_window(WINDOW, false);
     EXPECT_TRUE(::IsWindowVisible(window));
     layer.set_topmost(WINDOW, true);
     EXPECT_NE(::GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
+    ::SetFocus(button);
+    ASSERT_EQ(::GetFocus(), button);
     layer.show_window(WINDOW, true);
     EXPECT_FALSE(::IsWindowVisible(window));
     EXPECT_NE(::GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOPMOST, 0) << "hiding keeps it topmost";
+    layer.show_window(WINDOW, false);
+    EXPECT_EQ(::GetFocus(), button) << "shown again, the control that had the focus has it back";
 }
 
 TEST_F(WindowLayerTest, WindowHasTheAskedClientSizeAndStyle)
@@ -286,15 +306,15 @@ TEST(SmallIconSize, FollowsTheDpi)
     }
 }
 
-TEST_F(WindowLayerTest, AnotherDpiLaysTheWindowOutAgainAndRepeatsThePicturesPixels)
+TEST_F(WindowLayerTest, AnotherDpiLaysTheWindowOutAgainWhereTheSystemSuggestsWithThePictureDrawnForIt)
 {
     ASSERT_EQ(layer.dpi(), 96) << "the test runs at the system's 96 DPI";
-    const auto file = small_icon_file();
+    const auto design = small_icon_file();
+    const auto larger = checkerboard_icon_file({32, 24});
     HWND editor = layer.create_rich_edit(EDITOR, 1, 1, 298, 480, true);
-    HWND button = layer.create_image_button(BUTTON, 20, 482, 80, 35, layer.decode_image(IMAGE, file), L"Create Ticket");
+    HWND button = layer.create_image_button(BUTTON, 20, 482, 80, 35, layer.decode_picture(IMAGE, design, larger),
+                                            L"Create Ticket");
     ASSERT_TRUE(editor != nullptr && button != nullptr);
-    const Picture original = picture_of(reinterpret_cast<HICON>(::SendMessageW(button, BM_GETIMAGE, IMAGE_ICON, 0)));
-    ASSERT_EQ(original.width, 16);
     const auto font_height = [editor] {
         CHARFORMAT2W format{};
         format.cbSize = sizeof format;
@@ -308,16 +328,23 @@ TEST_F(WindowLayerTest, AnotherDpiLaysTheWindowOutAgainAndRepeatsThePicturesPixe
         int dpi;
         int client_width, client_height;  // before any fitting to the screen
         RECT editor, button;              // left, top, right, bottom before any fitting
-        int picture_factor;
+        int suggested_room;               // client height the suggested rectangle holds
+        int picture_side;                 // of the picture drawn 16, 24 and 32 pixels square
     };
     const Row rows[] = {
-        {120, 375, 650, {1, 1, 374, 601}, {25, 603, 125, 647}, 1},
-        {192, 600, 1040, {2, 2, 598, 962}, {40, 964, 200, 1034}, 2},
-        {96, 300, 520, {1, 1, 299, 481}, {20, 482, 100, 517}, 1},
+        {120, 375, 650, {1, 1, 374, 601}, {25, 603, 125, 647}, 5000, 16},
+        // The system suggests less height than the window would take: it takes that height.
+        {144, 450, 780, {2, 2, 449, 722}, {30, 723, 150, 776}, 600, 24},
+        {192, 600, 1040, {2, 2, 598, 962}, {40, 964, 200, 1034}, 5000, 32},
+        {96, 300, 520, {1, 1, 299, 481}, {20, 482, 100, 517}, 5000, 16},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.dpi);
-        RECT suggested{10, 20, 500, 700};
+        const auto style = static_cast<DWORD>(::GetWindowLongPtrW(window, GWL_STYLE));
+        const RECT frame_at_dpi = window_rect_for_client(RECT{0, 0, 0, 0}, style, 0, row.dpi);
+        const int frame_width = frame_at_dpi.right - frame_at_dpi.left;
+        const int frame_height = frame_at_dpi.bottom - frame_at_dpi.top;
+        RECT suggested{10, 20, 10 + frame_width + row.client_width, 20 + frame_height + row.suggested_room};
         ::SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(row.dpi, row.dpi), reinterpret_cast<LPARAM>(&suggested));
         EXPECT_EQ(layer.dpi(), row.dpi);
 
@@ -328,11 +355,16 @@ TEST_F(WindowLayerTest, AnotherDpiLaysTheWindowOutAgainAndRepeatsThePicturesPixe
         MONITORINFO monitor{};
         monitor.cbSize = sizeof monitor;
         ::GetMonitorInfoW(::MonitorFromWindow(window, MONITOR_DEFAULTTOPRIMARY), &monitor);
-        EXPECT_EQ(frame.left, suggested.left) << "placed where the system suggests";
-        EXPECT_TRUE(frame.top >= monitor.rcWork.top && frame.bottom <= monitor.rcWork.bottom);
-        const int shortage = row.client_height - client.bottom;
-        EXPECT_GE(shortage, 0);
+        const RECT work = monitor.rcWork;
+        const int room = std::min(row.suggested_room, static_cast<int>(work.bottom - work.top) - frame_height);
+        const int shortage = std::max(0, row.client_height - room);
         EXPECT_EQ(client.right, row.client_width);
+        EXPECT_EQ(client.bottom, row.client_height - shortage) << "as tall as the suggestion and the screen allow";
+        EXPECT_EQ(frame.left, suggested.left) << "placed where the system suggests";
+        EXPECT_TRUE(frame.top >= work.top && frame.bottom <= work.bottom);
+        if (suggested.bottom <= work.bottom) {
+            EXPECT_EQ(frame.top, suggested.top) << "a suggestion on the work area is taken as it is";
+        }
 
         RECT expected_editor = row.editor;
         expected_editor.bottom -= shortage;
@@ -344,16 +376,16 @@ TEST_F(WindowLayerTest, AnotherDpiLaysTheWindowOutAgainAndRepeatsThePicturesPixe
         EXPECT_EQ(text_of(button_place), text_of(expected_button)) << "the button keeps its height below the report";
         EXPECT_EQ(font_height(), ::MulDiv(font_at_96, row.dpi, 96)) << "the report's font";
 
-        const Picture scaled = picture_of(reinterpret_cast<HICON>(::SendMessageW(button, BM_GETIMAGE, IMAGE_ICON, 0)));
-        ASSERT_EQ(scaled.width, 16 * row.picture_factor);
-        ASSERT_EQ(scaled.height, 16 * row.picture_factor);
-        int blended = 0;
-        for (int y = 0; y < scaled.height; ++y) {
-            for (int x = 0; x < scaled.width; ++x) {
-                blended += scaled.at(x, y) != original.at(x / row.picture_factor, y / row.picture_factor);
+        const Picture shown = picture_of(reinterpret_cast<HICON>(::SendMessageW(button, BM_GETIMAGE, IMAGE_ICON, 0)));
+        ASSERT_EQ(shown.width, row.picture_side);
+        ASSERT_EQ(shown.height, row.picture_side);
+        int stretched = 0;
+        for (int y = 0; y < shown.height; ++y) {
+            for (int x = 0; x + 1 < shown.width; ++x) {
+                stretched += shown.at(x, y) == shown.at(x + 1, y);
             }
         }
-        EXPECT_EQ(blended, 0) << "pixels not repeated from the original";
+        EXPECT_EQ(stretched, 0) << "the picture is not shown at the size it was drawn";
     }
 }
 

@@ -7,7 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
 #include <cstring>
+#include <span>
 #include <vector>
 
 namespace tovalen {
@@ -22,6 +25,7 @@ struct ImageFormat {
 struct ImageRow {
     int image;
     const char* name;
+    std::span<const std::uint8_t> (*file)(int image_number);
     std::size_t size;
     std::vector<ImageFormat> formats;
 };
@@ -31,14 +35,61 @@ const std::vector<ImageRow>& image_rows()
     static const std::vector<ImageRow> rows = {
         {TRAY_IMAGE,
          "tray",
+         embedded_image,
          34526,
          {{16, 16, 4}, {32, 32, 4}, {16, 16, 8}, {32, 32, 8}, {48, 48, 8}, {16, 16, 32}, {20, 20, 32}, {24, 24, 32},
           {32, 32, 32}, {40, 40, 32}, {48, 48, 32}}},
-        {TICKET_IMAGE, "ticket", 2446, {{60, 20, 8}}},
-        {PRINTER_IMAGE, "printer", 2446, {{60, 20, 8}}},
-        {MAIL_IMAGE, "mail", 3374, {{90, 22, 8}}},
+        {TICKET_IMAGE, "ticket", embedded_image, 2446, {{60, 20, 8}}},
+        {PRINTER_IMAGE, "printer", embedded_image, 2446, {{60, 20, 8}}},
+        {MAIL_IMAGE, "mail", embedded_image, 3374, {{90, 22, 8}}},
+        // Drawn again at 150, 200 and 300 %; the mail picture only as wide as its button.
+        {TICKET_IMAGE, "ticket scaled", embedded_scaled_image, 12166, {{90, 30, 4}, {120, 40, 4}, {180, 60, 4}}},
+        {PRINTER_IMAGE, "printer scaled", embedded_scaled_image, 12166, {{90, 30, 4}, {120, 40, 4}, {180, 60, 4}}},
+        {MAIL_IMAGE, "mail scaled", embedded_scaled_image, 17306, {{120, 33, 4}, {160, 44, 4}, {240, 66, 4}}},
     };
     return rows;
+}
+
+// An icon's size, and the box around its opaque pixels (right and bottom exclusive), read from
+// its transparency mask.
+struct DrawnPart {
+    int width = 0;
+    int height = 0;
+    RECT ink{LONG_MAX, LONG_MAX, LONG_MIN, LONG_MIN};
+};
+
+DrawnPart drawn_part(HICON icon)
+{
+    DrawnPart part;
+    ICONINFO info{};
+    if (icon == nullptr || !::GetIconInfo(icon, &info)) {
+        return part;
+    }
+    BITMAP mask{};
+    ::GetObjectW(info.hbmMask, sizeof mask, &mask);
+    part.width = mask.bmWidth;
+    part.height = mask.bmHeight;
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(part.width * part.height));
+    BITMAPINFO format{};
+    format.bmiHeader.biSize = sizeof format.bmiHeader;
+    format.bmiHeader.biWidth = part.width;
+    format.bmiHeader.biHeight = -part.height;
+    format.bmiHeader.biPlanes = 1;
+    format.bmiHeader.biBitCount = 32;
+    HDC screen = ::GetDC(nullptr);
+    ::GetDIBits(screen, info.hbmMask, 0, static_cast<UINT>(part.height), pixels.data(), &format, DIB_RGB_COLORS);
+    ::ReleaseDC(nullptr, screen);
+    ::DeleteObject(info.hbmMask);
+    ::DeleteObject(info.hbmColor);
+    for (int y = 0; y < part.height; ++y) {
+        for (int x = 0; x < part.width; ++x) {
+            if ((pixels[static_cast<std::size_t>(y * part.width + x)] & 0xFFFFFF) == 0) {
+                part.ink = RECT{std::min<LONG>(part.ink.left, x), std::min<LONG>(part.ink.top, y),
+                                std::max<LONG>(part.ink.right, x + 1), std::max<LONG>(part.ink.bottom, y + 1)};
+            }
+        }
+    }
+    return part;
 }
 
 std::uint32_t read_u32(const std::uint8_t* p)
@@ -52,7 +103,7 @@ TEST(EmbeddedImages, EachFileHasItsSizeHeaderAndDirectory)
 {
     for (const ImageRow& row : image_rows()) {
         SCOPED_TRACE(row.name);
-        const auto file = embedded_image(row.image);
+        const auto file = row.file(row.image);
         ASSERT_EQ(file.size(), row.size);
         const auto entries = platform::read_ico_directory(file);
         ASSERT_TRUE(entries);
@@ -77,6 +128,8 @@ TEST(EmbeddedImages, EachFileHasItsSizeHeaderAndDirectory)
     }
     EXPECT_TRUE(embedded_image(4).empty());
     EXPECT_TRUE(embedded_image(9).empty());
+    EXPECT_TRUE(embedded_scaled_image(TRAY_IMAGE).empty());
+    EXPECT_TRUE(embedded_scaled_image(9).empty());
 }
 
 TEST(EmbeddedImages, ThePlatformDecodesEveryImageAtItsSize)
@@ -86,7 +139,7 @@ TEST(EmbeddedImages, ThePlatformDecodesEveryImageAtItsSize)
         for (const ImageFormat& format : row.formats) {
             SCOPED_TRACE(std::string(row.name) + " " + std::to_string(format.width) + "x" +
                          std::to_string(format.height) + "@" + std::to_string(format.bits));
-            HICON icon = layer.decode_image(row.image, embedded_image(row.image), format.width, format.height);
+            HICON icon = layer.decode_image(row.image, row.file(row.image), format.width, format.height);
             ASSERT_NE(icon, nullptr);
             ICONINFO info{};
             ASSERT_TRUE(::GetIconInfo(icon, &info));
@@ -100,6 +153,50 @@ TEST(EmbeddedImages, ThePlatformDecodesEveryImageAtItsSize)
                 ::DeleteObject(info.hbmColor);
             }
             ::DeleteObject(info.hbmMask);
+        }
+    }
+}
+
+// From 100 to 300 %, each button shows its picture drawn for the largest scale not above the
+// DPI's, and the button holds all of its drawing: shown centred, its opaque pixels lie on it.
+TEST(EmbeddedImages, EachButtonHoldsThePictureDrawnForTheDpiWhole)
+{
+    platform::WindowLayer layer;
+    ASSERT_TRUE(layer.initialise());
+    HWND window = layer.open_window(MAIN_WINDOW, 0, 0, 300, 520, L"pictures",
+                                    platform::WindowStyle{.invisible = true, .caption_and_system_menu = true});
+    ASSERT_EQ(layer.dpi(), 96) << "the test runs at the system's 96 DPI";
+    struct Button {
+        int number, image, left, height_at_96;
+    };
+    const Button buttons[] = {
+        {TICKET_BUTTON, TICKET_IMAGE, 20, 20}, {PRINTER_BUTTON, PRINTER_IMAGE, 110, 20}, {MAIL_BUTTON, MAIL_IMAGE, 200, 22}};
+    for (const Button& b : buttons) {
+        HICON picture = layer.decode_picture(b.image, embedded_image(b.image), embedded_scaled_image(b.image));
+        ASSERT_NE(layer.create_image_button(b.number, b.left, 482, 80, 35, picture), nullptr);
+    }
+    struct Row {
+        int dpi, percent;
+    };
+    for (const Row row : {Row{96, 100}, Row{120, 100}, Row{144, 150}, Row{168, 150}, Row{192, 200}, Row{216, 200},
+                          Row{240, 200}, Row{264, 200}, Row{288, 300}}) {
+        RECT suggested{0, 0, 4000, 4000};
+        ::SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(row.dpi, row.dpi), reinterpret_cast<LPARAM>(&suggested));
+        for (const Button& b : buttons) {
+            SCOPED_TRACE(::testing::Message() << row.dpi << " DPI, button " << b.number);
+            HWND button = layer.window_handle(b.number);
+            const DrawnPart part = drawn_part(reinterpret_cast<HICON>(::SendMessageW(button, BM_GETIMAGE, IMAGE_ICON, 0)));
+            EXPECT_EQ(part.height, b.height_at_96 * row.percent / 100);
+            RECT face{};
+            ::GetClientRect(button, &face);
+            // Centred: twice the picture's offset on the button is the difference of their sizes.
+            const LONG dx2 = face.right - part.width;
+            const LONG dy2 = face.bottom - part.height;
+            EXPECT_TRUE(2 * part.ink.left + dx2 >= 0 && 2 * part.ink.right + dx2 <= 2 * face.right &&
+                        2 * part.ink.top + dy2 >= 0 && 2 * part.ink.bottom + dy2 <= 2 * face.bottom)
+                << "drawing " << part.ink.left << "," << part.ink.top << " - " << part.ink.right << ","
+                << part.ink.bottom << " of a " << part.width << "x" << part.height << " picture on a "
+                << face.right << "x" << face.bottom << " button";
         }
     }
 }
