@@ -181,6 +181,21 @@ INSTANTIATE_TEST_SUITE_P(
                       ExitRow{"folder_missing", L"/report \"{}\\folder\\missing\\pc.txt\"", 2}),
     [](const auto& row) { return std::string(row.param.name); });
 
+// Someone typed it at a prompt or in Run: the usage in a box, and no tray copy.
+TEST(UsageEndToEnd, QuestionMarkShowsTheUsageInABoxAndEndsWithZero)
+{
+    testing::ProgramOptions options;
+    options.arguments = L"/?";
+    ProgramUnderTest usage(testing::tovalen_program_path(), options);
+    testing::DialogView dialog;
+    ASSERT_TRUE(usage.wait_for_dialog(dialog));
+    EXPECT_NE(dialog.text.find(L"/report FILE"), std::wstring::npos) << ::testing::PrintToString(dialog.text);
+    EXPECT_NE(dialog.text.find(L"/json FILE"), std::wstring::npos);
+    EXPECT_EQ(usage.main_window(0), nullptr);
+    ProgramUnderTest::press_ok(dialog);
+    EXPECT_EQ(usage.wait_exit(testing::GENEROUS_DEADLINE_MS), 0u);
+}
+
 // With the management service's provider turned off (see the test's environment): the serial
 // number is left empty, why is said on standard error, and no box waits for anyone.
 TEST(ServiceUnavailableEndToEnd, ReportModeLeavesTheSerialEmptyAndSaysWhy)

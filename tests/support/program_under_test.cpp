@@ -186,7 +186,7 @@ FinishedRun run_to_end(const std::wstring& path, const std::wstring& arguments, 
 ProgramUnderTest::ProgramUnderTest(const std::wstring& path, const ProgramOptions& options)
 {
     std::vector<wchar_t> environment = environment_block(options);
-    std::wstring command_line = L"\"" + path + L"\"";
+    std::wstring command_line = L"\"" + path + L"\"" + (options.arguments.empty() ? L"" : L" " + options.arguments);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};

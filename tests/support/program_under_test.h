@@ -13,6 +13,7 @@ namespace tovalen::testing {
 
 struct ProgramOptions {
     std::wstring working_directory;  // empty: the caller's
+    std::wstring arguments;          // after the program's quoted path
     // Variables set for the child on top of the caller's environment; an empty value removes one.
     std::vector<std::pair<std::wstring, std::wstring>> environment;
 };
