@@ -27,17 +27,40 @@ HANDLE standard_handle(DWORD which)
     return handle == INVALID_HANDLE_VALUE ? nullptr : handle;
 }
 
-bool write_all(HANDLE file, std::string_view bytes)
+// ERROR_SUCCESS once every byte is written, otherwise why not.
+DWORD write_all(HANDLE file, std::string_view bytes)
 {
     while (!bytes.empty()) {
         const DWORD chunk = bytes.size() > 0x10000000 ? 0x10000000 : static_cast<DWORD>(bytes.size());
         DWORD written = 0;
-        if (!::WriteFile(file, bytes.data(), chunk, &written, nullptr) || written == 0) {
-            return false;
+        if (!::WriteFile(file, bytes.data(), chunk, &written, nullptr)) {
+            return ::GetLastError();
+        }
+        if (written == 0) {
+            return ERROR_WRITE_FAULT;
         }
         bytes.remove_prefix(written);
     }
-    return true;
+    return ERROR_SUCCESS;
+}
+
+// One line on standard error, when the program has one.
+void tell_on_standard_error(std::wstring_view line)
+{
+    HANDLE error = standard_handle(STD_ERROR_HANDLE);
+    if (error == nullptr) {
+        return;
+    }
+    std::wstring text(PROGRAM_PREFIX);
+    text += line;
+    text += L"\r\n";
+    DWORD mode = 0;
+    if (::GetConsoleMode(error, &mode)) {
+        DWORD written = 0;
+        ::WriteConsoleW(error, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+        return;
+    }
+    write_all(error, utf8_text(text));
 }
 
 // What a collector would have shown in a message box, as one line on standard error instead.
@@ -55,6 +78,46 @@ int WINAPI message_to_standard_error(HWND, LPCWSTR text, LPCWSTR, UINT)
     }
     tell_on_standard_error(line);
     return IDOK;
+}
+
+// Never empty: an empty reason would read as success.
+std::wstring failure_reason(DWORD error)
+{
+    std::wstring reason = system_message(error);
+    return reason.empty() ? L"error " + std::to_wstring(error) : reason;
+}
+
+
+// Writes the whole contents through a temporary file in the same folder that is then renamed over
+// the file, so that no reader sees half of it; "-" writes to standard output. Empty text when
+// written, otherwise the reason. A temporary file is never left behind.
+std::wstring write_whole_file(const std::wstring& file, std::string_view contents)
+{
+    if (file == STANDARD_OUTPUT_FILE) {
+        HANDLE output = standard_handle(STD_OUTPUT_HANDLE);
+        if (output == nullptr) {
+            return L"there is no standard output";
+        }
+        const DWORD error = write_all(output, contents);
+        return error == ERROR_SUCCESS ? std::wstring() : failure_reason(error);
+    }
+    // Beside the file, so that the rename stays on one volume and replaces it in one step.
+    const std::wstring temporary = file + L".tovalen-" + std::to_wstring(::GetCurrentProcessId()) + L".tmp";
+    platform::UniqueFileHandle output(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!output) {
+        return failure_reason(::GetLastError());
+    }
+    DWORD error = write_all(output.get(), contents);
+    output.reset();
+    if (error == ERROR_SUCCESS && !::MoveFileExW(temporary.c_str(), file.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        error = ::GetLastError();
+    }
+    if (error != ERROR_SUCCESS) {
+        ::DeleteFileW(temporary.c_str());
+        return failure_reason(error);
+    }
+    return {};
 }
 
 std::string collected_at_now()
@@ -102,15 +165,6 @@ int write_report(const CommandLineRequest& request)
     return EXIT_WRITTEN;
 }
 
-// Never empty: an empty reason would read as success.
-std::wstring failure_reason(DWORD error)
-{
-    std::wstring reason = system_message(error);
-    return reason.empty() ? L"error " + std::to_wstring(error) : reason;
-}
-
-std::wstring last_error_reason() { return failure_reason(::GetLastError()); }
-
 }  // namespace
 
 std::vector<std::wstring> command_line_arguments()
@@ -123,53 +177,6 @@ std::vector<std::wstring> command_line_arguments()
         result.emplace_back(arguments[i]);
     }
     return result;
-}
-
-void tell_on_standard_error(std::wstring_view line)
-{
-    HANDLE error = standard_handle(STD_ERROR_HANDLE);
-    if (error == nullptr) {
-        return;
-    }
-    std::wstring text(PROGRAM_PREFIX);
-    text += line;
-    text += L"\r\n";
-    DWORD mode = 0;
-    if (::GetConsoleMode(error, &mode)) {
-        DWORD written = 0;
-        ::WriteConsoleW(error, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-        return;
-    }
-    write_all(error, utf8_text(text));
-}
-
-std::wstring write_whole_file(const std::wstring& file, std::string_view contents)
-{
-    if (file == STANDARD_OUTPUT_FILE) {
-        HANDLE output = standard_handle(STD_OUTPUT_HANDLE);
-        if (output == nullptr) {
-            return L"there is no standard output";
-        }
-        return write_all(output, contents) ? std::wstring() : last_error_reason();
-    }
-    // Beside the file, so that the rename stays on one volume and replaces it in one step.
-    const std::wstring temporary = file + L".tovalen-" + std::to_wstring(::GetCurrentProcessId()) + L".tmp";
-    platform::UniqueFileHandle output(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!output) {
-        return last_error_reason();
-    }
-    const bool written = write_all(output.get(), contents);
-    DWORD error = written ? ERROR_SUCCESS : ::GetLastError();
-    output.reset();
-    if (written && !::MoveFileExW(temporary.c_str(), file.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-        error = ::GetLastError();
-    }
-    if (error != ERROR_SUCCESS) {
-        ::DeleteFileW(temporary.c_str());
-        return failure_reason(error);
-    }
-    return {};
 }
 
 int run_without_tray(const CommandLineRequest& request)

@@ -5,7 +5,6 @@
 #include "shell/command_line.h"
 
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace tovalen {
@@ -20,13 +19,5 @@ std::vector<std::wstring> command_line_arguments();
 // Carries out every request but the tray one and returns the exit code. Never meets a running
 // copy of the program.
 int run_without_tray(const CommandLineRequest& request);
-
-// Writes the whole contents to the file through a temporary file in the same folder that is then
-// renamed over it, so that no reader sees half of it; "-" writes to standard output. Returns
-// empty text when written, otherwise the reason. A temporary file is never left behind.
-std::wstring write_whole_file(const std::wstring& file, std::string_view contents);
-
-// One line on standard error, when the program has one.
-void tell_on_standard_error(std::wstring_view line);
 
 }  // namespace tovalen
