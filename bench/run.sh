@@ -17,6 +17,10 @@ for what in program floor; do
   (cd "$build/stand-ins/net" && "$build/wine-run.sh" "$build/bench/report_bench.exe" first "$what" \
     "$(windows_path "$build/bench/first_$what.json")" | tr -d '\r')
 done
+echo "== report mode as a whole process (as a management tool runs it)"
+(cd "$build/stand-ins/net" && "$build/wine-run.sh" "$build/bench/whole_process.exe" \
+  "$(windows_path "$build/bench/whole_process.json")" "$runs" "$(windows_path "$build/tovalen.exe")" \
+  "$(windows_path "$build/bench/report_mode_output.json")" | tr -d '\r')
 if [[ -f "$build/bench/comline_bench.exe" ]]; then
   echo "== automation layer"
   "$build/wine-run.sh" "$build/bench/comline_bench.exe" "$(windows_path "$build/bench/comline.json")" | tr -d '\r'

@@ -1,8 +1,11 @@
-// Byte sizes, uptimes and the report layout from arbitrary values.
+// Byte sizes, uptimes, the report layout and the report's files from arbitrary values.
 #include "fuzz_input.h"
 #include "report/byte_size.h"
+#include "report/report_files.h"
 #include "report/report_layout.h"
 #include "report/uptime.h"
+
+#include <nlohmann/json.hpp>
 
 using namespace tovalen;
 
@@ -47,5 +50,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::require(antivirus_running_text(values.av_status) == (values.av_status == L"1" ? L"Yes" : L"No"));
     fuzz::require(os_build_text(values.os_build, values.os_version).size() ==
                   values.os_build.size() + 1 + values.os_version.size());
+
+    // Whatever the values hold (lone surrogates, control characters, quotes), the JSON document
+    // is valid, strict UTF-8 included (the parser throws otherwise), and carries each value.
+    const auto document = nlohmann::json::parse(report_json_file(values, boot, "1.0.0", "2026-01-01T00:00:00Z"));
+    fuzz::require(document.at("model") == utf8_text(values.model) && document.at("last_boot") == utf8_text(boot));
+    fuzz::require(report_text_file(values, boot) == "\xEF\xBB\xBF" + utf8_text(report));
     return 0;
 }

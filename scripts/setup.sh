@@ -8,7 +8,7 @@ packages=(
   g++-mingw-w64-x86-64-posix mingw-w64-tools
   wine wine64
   xvfb xdotool x11-utils imagemagick
-  googletest
+  googletest nlohmann-json3-dev
   msitools wixl zip osslsigncode openssl
   clang libclang-rt-14-dev
 )

@@ -158,7 +158,9 @@ ChildOutput run_hidden_for_output(std::wstring_view command_line, DWORD time_lim
     startup.wShowWindow = SW_HIDE;
     startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
     startup.hStdOutput = pipe.write_end.get();
-    startup.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
+    // Not this program's own: in report mode that is the caller's, where only one line of ours
+    // may appear for each fault.
+    startup.hStdError = nullptr;
     const UniqueKernelHandle child = create_process(std::wstring(command_line), true, L"", startup);
     if (!child) {
         return result;

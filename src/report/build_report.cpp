@@ -10,6 +10,7 @@
 namespace tovalen {
 
 ReportValues report_values;
+bool unattended_collection = false;
 
 namespace {
 
@@ -52,11 +53,8 @@ LRESULT insert_report_text(int control, std::wstring_view text)
                           reinterpret_cast<LPARAM>(copy.c_str()));
 }
 
-void build_report()
+void collect_report_values(ReportValues& v)
 {
-    window_layer().set_control_text(REPORT_EDITOR, L"");
-    ReportValues& v = report_values;
-
     v.disk_free = get_disk_free_text();
 
     v.computer_name = read_environment_variable(L"COMPUTERNAME");
@@ -90,8 +88,13 @@ void build_report()
 
     v.uptime = uptime_text();
     v.memory_size = get_memory_size_text();
+}
 
-    insert_report_text(REPORT_EDITOR, layout_report(v, get_last_boot_text()));
+void build_report()
+{
+    window_layer().set_control_text(REPORT_EDITOR, L"");
+    collect_report_values(report_values);
+    insert_report_text(REPORT_EDITOR, layout_report(report_values, get_last_boot_text()));
 }
 
 }  // namespace tovalen

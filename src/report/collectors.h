@@ -27,8 +27,16 @@ struct RegistryReadResult {
 std::wstring read_registry_value(HKEY root, std::wstring_view key_path, std::wstring_view value_name,
                                  bool use_32bit_view = false, RegistryReadResult* result = nullptr);
 
+// The system's text for a Win32 error code, without its line end.
+std::wstring system_message(DWORD code);
+
+// Set for report mode, where nothing is shown: the drive check then leaves the free space empty
+// instead of ending the program. (Report mode also points the message-box seam elsewhere.)
+extern bool unattended_collection;
+
 // Free bytes of drive C: as byte-size text. When the drive is not ready the user is told so and
-// the program ends; this function then does not return.
+// the program ends; this function then does not return, unless the collection is unattended:
+// then it returns empty text.
 std::wstring get_disk_free_text();
 std::wstring get_ip_address_text();
 std::wstring get_mac_address_text();

@@ -132,6 +132,9 @@ std::wstring get_disk_free_text()
         return format_byte_size(static_cast<std::int64_t>(free_bytes.QuadPart));
     }
     platform::show_message(L"Drive not ready!", L"", 0);
+    if (unattended_collection) {
+        return {};
+    }
     end_program();
 }
 

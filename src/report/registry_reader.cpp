@@ -8,14 +8,12 @@
 
 namespace tovalen {
 
-namespace {
-
-std::wstring system_message(LSTATUS status)
+std::wstring system_message(DWORD code)
 {
     wchar_t* buffer = nullptr;
     const DWORD length = ::FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-        static_cast<DWORD>(status), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+        code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
     platform::UniqueLocalMemory owner(buffer);
     std::wstring text(buffer != nullptr ? buffer : L"", length);
     while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) {
@@ -23,6 +21,8 @@ std::wstring system_message(LSTATUS status)
     }
     return text;
 }
+
+namespace {
 
 std::wstring expand_environment_strings(const std::wstring& stored)
 {
@@ -45,7 +45,7 @@ std::wstring finish_read(RegistryReadResult* result, LSTATUS status, DWORD type,
         result->size = size;
         result->text = text;
         result->status = status;
-        result->status_text = status == ERROR_SUCCESS ? std::wstring() : system_message(status);
+        result->status_text = status == ERROR_SUCCESS ? std::wstring() : system_message(static_cast<DWORD>(status));
     }
     return text;
 }

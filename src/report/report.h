@@ -17,6 +17,10 @@ extern ReportValues report_values;
 // Empties the report editor, collects every value afresh and inserts the report text.
 void build_report();
 
+// Every value of the report, collected afresh by the same collectors in the same order as
+// build_report; the last-boot text is not among them (layout_report asks for it).
+void collect_report_values(ReportValues& values);
+
 // Inserts the text at the caret of a rich-edit control, outside the undo history.
 LRESULT insert_report_text(int control, std::wstring_view text);
 

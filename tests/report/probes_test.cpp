@@ -88,6 +88,25 @@ TEST_F(Probes, DiskFreeIsTheTotalFreeCountAndRestoresTheErrorMode)
     EXPECT_TRUE(shown_messages().empty());
 }
 
+BOOL WINAPI drive_not_ready(LPCWSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER)
+{
+    ::SetLastError(ERROR_NOT_READY);
+    return FALSE;
+}
+
+// In report mode nothing ends the program: the message goes where report mode points the seam,
+// and the value is left empty. (The tray program's end is tested in a process of its own.)
+TEST_F(Probes, DriveNotReadyInAnUnattendedCollectionLeavesTheFreeSpaceEmpty)
+{
+    platform::system_calls().get_disk_free_space = drive_not_ready;
+    unattended_collection = true;
+    const std::wstring text = get_disk_free_text();
+    unattended_collection = false;
+    EXPECT_EQ(text, L"");
+    ASSERT_EQ(shown_messages().size(), 1u);
+    EXPECT_EQ(shown_messages()[0].text, L"Drive not ready!");
+}
+
 TEST_F(Probes, DiskFreeOfTheRealDriveIsAByteSize)
 {
     ULARGE_INTEGER available{};

@@ -1,6 +1,7 @@
 #include "support/build_paths.h"
 
-#include <windows.h>
+#include "platform/handles.h"
+#include "support/polling.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -54,6 +55,47 @@ std::wstring read_utf16_file(const std::wstring& path)
     }
     std::fclose(file);
     return text;
+}
+
+}  // namespace tovalen::testing
+
+namespace tovalen::testing {
+
+std::vector<std::pair<std::wstring, std::wstring>> decode_json_on_host(const std::string& relative)
+{
+    const std::wstring decoded = build_file(widen(relative.c_str()) + L".decoded");
+    ::DeleteFileW(decoded.c_str());
+    // Wine runs a host program given by its path, but hands back no process to wait for: the
+    // result file, which appears whole, tells that it is done.
+    const std::string host_file = std::string(TOVALEN_BUILD_DIR) + "/" + relative;
+    std::wstring command_line = L"Z:\\usr\\bin\\python3 \"" + widen(TOVALEN_SOURCE_DIR) +
+                                L"/tests/support/decode_json.py\" \"" + widen(host_file.c_str()) + L"\" \"" +
+                                widen(host_file.c_str()) + L".decoded\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          &process)) {
+        return {{L"error", L"python3 could not be started"}};
+    }
+    platform::UniqueKernelHandle process_handle(process.hProcess);
+    platform::UniqueKernelHandle thread_handle(process.hThread);
+    if (!wait_until([&] { return ::GetFileAttributesW(decoded.c_str()) != INVALID_FILE_ATTRIBUTES; })) {
+        return {{L"error", L"python3 wrote no result"}};
+    }
+    const std::wstring fields = read_utf16_file(decoded);
+    ::DeleteFileW(decoded.c_str());
+    std::vector<std::pair<std::wstring, std::wstring>> members;
+    std::size_t start = 0;
+    for (std::size_t name_end; (name_end = fields.find(L'\0', start)) != std::wstring::npos;) {
+        const std::size_t text_end = fields.find(L'\0', name_end + 1);
+        if (text_end == std::wstring::npos) {
+            break;
+        }
+        members.emplace_back(fields.substr(start, name_end - start), fields.substr(name_end + 1, text_end - name_end - 1));
+        start = text_end + 1;
+    }
+    return members;
 }
 
 }  // namespace tovalen::testing

@@ -127,10 +127,66 @@ std::wstring window_text(HWND window)
     return std::wstring(buffer.data(), std::min<std::size_t>(copied, length));
 }
 
+namespace {
+
+// A file the child writes to through an inherited handle; gone once every handle is closed.
+platform::UniqueFileHandle redirection_file()
+{
+    wchar_t folder[MAX_PATH] = {};
+    wchar_t name[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, folder);
+    ::GetTempFileNameW(folder, L"tvr", 0, name);
+    SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};
+    return platform::UniqueFileHandle(::CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                    &inheritable, CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+}
+
+std::string contents_from_start(HANDLE file)
+{
+    ::SetFilePointer(file, 0, nullptr, FILE_BEGIN);
+    std::string contents;
+    char block[4096];
+    for (DWORD count = 0; ::ReadFile(file, block, sizeof(block), &count, nullptr) && count > 0;) {
+        contents.append(block, count);
+    }
+    return contents;
+}
+
+}  // namespace
+
+FinishedRun run_to_end(const std::wstring& path, const std::wstring& arguments, DWORD timeout_ms)
+{
+    FinishedRun run;
+    const platform::UniqueFileHandle output = redirection_file();
+    const platform::UniqueFileHandle error = redirection_file();
+    std::wstring command_line = L"\"" + path + L"\" " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = output.get();
+    startup.hStdError = error.get();
+    PROCESS_INFORMATION info{};
+    if (!output || !error ||
+        !::CreateProcessW(path.c_str(), command_line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info)) {
+        return run;
+    }
+    const platform::UniqueKernelHandle process(info.hProcess);
+    ::CloseHandle(info.hThread);
+    if (::WaitForSingleObject(process.get(), timeout_ms) != WAIT_OBJECT_0) {
+        ::TerminateProcess(process.get(), 1);
+        ::WaitForSingleObject(process.get(), GENEROUS_DEADLINE_MS);
+        return run;
+    }
+    ::GetExitCodeProcess(process.get(), &run.exit_code);
+    run.standard_output = contents_from_start(output.get());
+    run.standard_error = contents_from_start(error.get());
+    return run;
+}
+
 ProgramUnderTest::ProgramUnderTest(const std::wstring& path, const ProgramOptions& options)
 {
     std::vector<wchar_t> environment = environment_block(options);
-    std::wstring command_line = L"\"" + path + L"\"";
+    std::wstring command_line = L"\"" + path + L"\"" + (options.arguments.empty() ? L"" : L" " + options.arguments);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};

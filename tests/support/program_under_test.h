@@ -13,6 +13,7 @@ namespace tovalen::testing {
 
 struct ProgramOptions {
     std::wstring working_directory;  // empty: the caller's
+    std::wstring arguments;          // after the program's quoted path
     // Variables set for the child on top of the caller's environment; an empty value removes one.
     std::vector<std::pair<std::wstring, std::wstring>> environment;
 };
@@ -103,6 +104,18 @@ private:
     platform::UniqueKernelHandle squatter_;
     bool holds_ = false;
 };
+
+// A program run to its end with its standard output and error redirected, as a script runs it.
+struct FinishedRun {
+    DWORD exit_code = STILL_ACTIVE;  // STILL_ACTIVE: not started, or still running at the deadline
+    std::string standard_output;
+    std::string standard_error;
+};
+
+// Runs the program with the arguments, its standard output and error going to files (as a
+// script's redirection hands them over), and waits for its end.
+FinishedRun run_to_end(const std::wstring& path, const std::wstring& arguments,
+                       DWORD timeout_ms = GENEROUS_DEADLINE_MS);
 
 // Text of any window, read through WM_GETTEXT so that it works across processes.
 std::wstring window_text(HWND window);
