@@ -3,6 +3,8 @@
 // shared state; a reader-writer lock keeps a record from being freed while its thread writes it.
 #include "comline/error_records.h"
 
+#include "comline/comline.h"
+
 #include <windows.h>
 
 #include <array>
@@ -365,6 +367,36 @@ void free_error_records()
         registry.index = TLS_OUT_OF_INDEXES;
     }
     ::ReleaseSRWLockExclusive(&registry_lock);
+}
+
+PreservedOutcome::PreservedOutcome()
+{
+    ::AcquireSRWLockShared(&registry_lock);
+    slot_existed_ = registry.index != TLS_OUT_OF_INDEXES;
+    if (const auto* record = slot_existed_ ? static_cast<ErrorRecord*>(::TlsGetValue(registry.index)) : nullptr) {
+        held_ = true;
+        code_ = record->code;
+        text_.assign(record->text != nullptr ? record->text : L"", record->length);
+    }
+    ::ReleaseSRWLockShared(&registry_lock);
+}
+
+PreservedOutcome::~PreservedOutcome()
+{
+    // Without a record before and with no object left, the slot goes as the last release would
+    // have let it go.
+    if (!slot_existed_ && live_object_count() == 0) {
+        free_error_records();
+        return;
+    }
+    ::AcquireSRWLockShared(&registry_lock);
+    auto* record = registry.index != TLS_OUT_OF_INDEXES ? static_cast<ErrorRecord*>(::TlsGetValue(registry.index))
+                                                        : nullptr;
+    if (record != nullptr) {
+        record->code = held_ ? code_ : 0;
+        set_text(*record, {held_ ? std::wstring_view(text_) : std::wstring_view()});
+    }
+    ::ReleaseSRWLockShared(&registry_lock);
 }
 
 }  // namespace tovalen::comline
