@@ -296,6 +296,25 @@ void write_new_record(std::int64_t code, bool from_exception, std::wstring_view 
     ::ReleaseSRWLockExclusive(&registry_lock);
 }
 
+void write_record_verbatim(std::int64_t code, std::wstring_view text)
+{
+    ::AcquireSRWLockExclusive(&registry_lock);
+    if (registry.index == TLS_OUT_OF_INDEXES) {
+        registry.index = ::TlsAlloc();
+    }
+    if (registry.index != TLS_OUT_OF_INDEXES) {
+        auto* record = static_cast<ErrorRecord*>(::TlsGetValue(registry.index));
+        if (record == nullptr) {
+            record = make_thread_record();
+        }
+        if (record != nullptr) {
+            record->code = code;
+            set_text(*record, {text});
+        }
+    }
+    ::ReleaseSRWLockExclusive(&registry_lock);
+}
+
 }  // namespace
 
 void record_error(const ComLineObject* /*object*/, std::int64_t code, bool from_exception,
@@ -383,20 +402,14 @@ PreservedOutcome::PreservedOutcome()
 
 PreservedOutcome::~PreservedOutcome()
 {
-    // Without a record before and with no object left, the slot goes as the last release would
-    // have let it go.
-    if (!slot_existed_ && live_object_count() == 0) {
-        free_error_records();
-        return;
+    if (held_) {
+        // Also when the last object of the work took the records with it.
+        write_record_verbatim(code_, text_);
+    } else if (!slot_existed_ && live_object_count() == 0) {
+        free_error_records();  // as the last release would have left it
+    } else if (error_records_allocated()) {
+        write_record_verbatim(0, {});
     }
-    ::AcquireSRWLockShared(&registry_lock);
-    auto* record = registry.index != TLS_OUT_OF_INDEXES ? static_cast<ErrorRecord*>(::TlsGetValue(registry.index))
-                                                        : nullptr;
-    if (record != nullptr) {
-        record->code = held_ ? code_ : 0;
-        set_text(*record, {held_ ? std::wstring_view(text_) : std::wstring_view()});
-    }
-    ::ReleaseSRWLockShared(&registry_lock);
 }
 
 }  // namespace tovalen::comline

@@ -33,7 +33,7 @@ comline::ComLineObject* serve(std::wstring_view moniker)
     asked.emplace_back(moniker);
     const auto found = served.find(std::wstring(moniker));
     if (found == served.end()) {
-        comline::record_error(nullptr, 0x8004100E, false, {});  // as the service says it
+        comline::record_error(nullptr, 0x8004100E, false, {});  // the service's "invalid namespace"
         return nullptr;
     }
     return comline::wrap_interface(found->second);
@@ -156,11 +156,11 @@ TEST_F(AntivirusSources, SecurityCenterThenDefenderThroughTheAutomationLayer)
         if (row.defender) {
             served[testing::DEFENDER_MONIKER] = defender.emplace(*row.defender).service();
         }
-        comline::record_error(nullptr, E_FAIL, false, {});  // what an earlier query left
+        comline::record_error(nullptr, static_cast<std::uint32_t>(E_FAIL), false, {});  // an earlier query's failure
         const AntivirusLines lines = get_windows_antivirus_lines();
         EXPECT_EQ(std::tie(lines.running, lines.build, lines.definitions_date), row.lines);
         EXPECT_EQ(asked.size(), row.namespaces_asked);
-        EXPECT_EQ(comline::last_error_code(), static_cast<std::int64_t>(static_cast<std::uint32_t>(E_FAIL)));
+        EXPECT_EQ(comline::last_error_code(), static_cast<std::uint32_t>(E_FAIL));
         EXPECT_EQ(comline::last_error_text(), L"Unspecified error.");
         if (security_center) {
             EXPECT_EQ(security_center->query(), L"Select displayName, productState from AntiVirusProduct");

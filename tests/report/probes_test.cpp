@@ -196,7 +196,7 @@ TEST_F(Probes, MacAddressOfTheRealSystemIsEmptyOrSixPairs)
     EXPECT_TRUE(text.empty() || text.size() == 17) << text;
 }
 
-// The adapter Windows routes a packet for a far address through, and GetAdaptersAddresses's
+// The adapter of the default route (the route to 0.0.0.0), and GetAdaptersAddresses's
 // record of it: read with the system's calls, apart from the program's choice.
 std::optional<NetworkAddresses> default_route_adapter()
 {
@@ -204,7 +204,7 @@ std::optional<NetworkAddresses> default_route_adapter()
     ULONG size = 64 * 1024;
     std::vector<std::uint64_t> buffer(size / 8);
     auto* adapters = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data());
-    if (::GetBestInterface(::inet_addr("192.0.2.1"), &index) != NO_ERROR ||
+    if (::GetBestInterface(::inet_addr("0.0.0.0"), &index) != NO_ERROR ||
         ::GetAdaptersAddresses(AF_INET, GAA_FLAG_INCLUDE_GATEWAYS, nullptr, adapters, &size) != NO_ERROR) {
         return std::nullopt;
     }
