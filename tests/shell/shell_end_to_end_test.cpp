@@ -383,14 +383,6 @@ TEST_F(ButtonsEndToEnd, TicketButtonStartsTheBrowserWithTheFormUrl)
         << ::testing::PrintToString(command_line);
 }
 
-// The text from a line's label to the end of the next line, as the report shows it.
-std::wstring two_lines_from(const std::wstring& text, const wchar_t* label)
-{
-    const std::size_t start = text.find(label);
-    const std::size_t end = start == std::wstring::npos ? start : text.find(L"\r\n", text.find(L"\r\n", start) + 2);
-    return start == std::wstring::npos ? L"" : text.substr(start, end - start);
-}
-
 TEST_F(ButtonsEndToEnd, MailButtonHandsTheReportMailToTheDesktop)
 {
     program.post_tray(WM_LBUTTONDOWN);
@@ -405,13 +397,10 @@ TEST_F(ButtonsEndToEnd, MailButtonHandsTheReportMailToTheDesktop)
     EXPECT_EQ(mail.rfind(std::wstring(L"mailto:") + SUPPORT_MAILBOX + L"?subject=", 0), 0u) << ::testing::PrintToString(mail);
     EXPECT_NE(mail.find(L"'s Computer Information&body=----Hardware----\r\nModel: "), std::wstring::npos);
     EXPECT_NE(mail.find(L"\r\nLast System Boot: "), std::wstring::npos);
-    const std::wstring network = two_lines_from(report, L"\r\nIP Address: ");
-    ASSERT_FALSE(network.empty());
-    EXPECT_NE(mail.find(network), std::wstring::npos) << ::testing::PrintToString(network);
     const std::wstring antivirus = report.substr(report.find(L"\r\nAntivirus Running: "));
     std::wstring mailed = antivirus;  // the mail calls the build a version
     mailed.replace(mailed.find(L"Antivirus Build: "), 17, L"Antivirus Version: ");
-    EXPECT_TRUE(mail.ends_with(mailed)) << ::testing::PrintToString(mailed);
+    EXPECT_TRUE(mail.ends_with(mailed + L"\r\n")) << ::testing::PrintToString(mail);
     if (!testing::management_namespace_answers(testing::SECURITY_CENTER_MONIKER) &&
         !testing::management_namespace_answers(testing::DEFENDER_MONIKER)) {
         EXPECT_EQ(antivirus, L"\r\nAntivirus Running: No\r\nAntivirus Build: \r\nAntivirus Definition Date: ");
