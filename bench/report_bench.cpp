@@ -128,12 +128,12 @@ HRESULT raw_invoke(IDispatch* target, const wchar_t* name, DISPPARAMS& arguments
 }
 
 // Connect, query, walk and read one property with plain IDispatch, each stage timed.
-RawWmiTimes raw_wmi_query(const wchar_t* query, const wchar_t* property)
+RawWmiTimes raw_wmi_query(const wchar_t* moniker, const wchar_t* query, const wchar_t* property)
 {
     RawWmiTimes times;
     double start = now_microseconds();
     IDispatch* service = nullptr;
-    if (FAILED(::CoGetObject(MONIKER, nullptr, IID_IDispatch, reinterpret_cast<void**>(&service)))) {
+    if (FAILED(::CoGetObject(moniker, nullptr, IID_IDispatch, reinterpret_cast<void**>(&service)))) {
         return times;
     }
     times.connect = now_microseconds() - start;
@@ -185,9 +185,9 @@ RawWmiTimes raw_wmi_query(const wchar_t* query, const wchar_t* property)
     return times;
 }
 
-double raw_wmi_total(const wchar_t* query, const wchar_t* property)
+double raw_wmi_total(const wchar_t* moniker, const wchar_t* query, const wchar_t* property)
 {
-    const RawWmiTimes t = raw_wmi_query(query, property);
+    const RawWmiTimes t = raw_wmi_query(moniker, query, property);
     return t.connect + t.query + t.enumeration + t.property;
 }
 
@@ -246,6 +246,46 @@ RawWmiTimes median_stages(int runs, const std::function<RawWmiTimes()>& query)
             median_of(&RawWmiTimes::property)};
 }
 
+// The adapters' list, read as the network lines read it; true when an adapter up, not loopback,
+// with an IPv4 gateway is listed (the build then asks nothing more of the network).
+bool raw_adapter_list()
+{
+    ULONG size = 16 * 1024;
+    std::vector<std::uint64_t> buffer(size / 8);
+    auto* adapters = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data());
+    if (::GetAdaptersAddresses(AF_INET, GAA_FLAG_INCLUDE_GATEWAYS | GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST |
+                                            GAA_FLAG_SKIP_DNS_SERVER,
+                               nullptr, adapters, &size) != NO_ERROR) {
+        return false;
+    }
+    for (const IP_ADAPTER_ADDRESSES* adapter = adapters; adapter != nullptr; adapter = adapter->Next) {
+        if (adapter->OperStatus == IfOperStatusUp && adapter->IfType != IF_TYPE_SOFTWARE_LOOPBACK &&
+            adapter->FirstGatewayAddress != nullptr) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void raw_network_lines()
+{
+    if (!raw_adapter_list()) {
+        raw_name_lookups();
+        raw_hardware_address();
+    }
+}
+
+constexpr wchar_t SECURITY_CENTER_MONIKER[] = L"winmgmts:{impersonationLevel=impersonate}!\\\\.\\root\\SecurityCenter2";
+constexpr wchar_t DEFENDER_MONIKER[] =
+    L"winmgmts:{impersonationLevel=impersonate}!\\\\.\\root\\Microsoft\\Windows\\Defender";
+
+// The two antivirus queries, made directly, as far as the system answers them.
+void raw_antivirus_queries()
+{
+    raw_wmi_total(SECURITY_CENTER_MONIKER, L"Select displayName, productState from AntiVirusProduct", L"productState");
+    raw_wmi_total(DEFENDER_MONIKER, L"Select * from MSFT_MpComputerStatus", L"AMProductVersion");
+}
+
 // The floor of one build: every system call the build makes, made directly, and the same text
 // put into the same editor.
 void raw_build_floor()
@@ -256,19 +296,19 @@ void raw_build_floor()
         wchar_t value[256];
         ::GetEnvironmentVariableW(name, value, 256);
     }
-    raw_name_lookups();
-    raw_hardware_address();
+    raw_network_lines();
     raw_registry_read(L"Software\\Microsoft\\Internet Explorer", L"svcVersion");
     for (const wchar_t* name : {L"ProductName", L"DisplayVersion", L"ReleaseId", L"CurrentBuild", L"UBR"}) {
         raw_registry_read(VERSION_KEY, name);
     }
     raw_registry_read(L"Hardware\\Description\\System\\BIOS", L"SystemProductName");
     raw_registry_read(L"Hardware\\Description\\System\\BIOS", L"BIOSVersion");
-    raw_wmi_total(L"Select * from Win32_SystemEnclosure", L"SerialNumber");
+    raw_wmi_total(MONIKER, L"Select * from Win32_SystemEnclosure", L"SerialNumber");
     for (const wchar_t* name : {L"AVRunningStatus", L"DeployRunningVersion", L"LatestVirusDefsDate"}) {
         raw_registry_read(L"SOFTWARE\\Symantec\\Symantec Endpoint Protection\\CurrentVersion\\public-opstate", name);
     }
-    raw_wmi_total(L"Select * from Win32_PhysicalMemory", L"Capacity");
+    raw_antivirus_queries();  // the vendor's key is absent here, as on almost every machine
+    raw_wmi_total(MONIKER, L"Select * from Win32_PhysicalMemory", L"Capacity");
     raw_net_statistics();
     window_layer().set_control_text(REPORT_EDITOR, L"");
     insert_report_text(REPORT_EDITOR, layout_report(report_values, L"1/1/2020 1:00:00 AM"));
@@ -324,15 +364,19 @@ int main(int argc, char** argv)
          median_microseconds(runs, raw_name_lookups)},
         {"get_mac_address_text", median_microseconds(runs, [] { get_mac_address_text(); }),
          median_microseconds(runs, raw_hardware_address)},
+        {"get_network_addresses", median_microseconds(runs, [] { get_network_addresses(); }),
+         median_microseconds(runs, raw_network_lines)},
+        {"get_windows_antivirus_lines", median_microseconds(runs, [] { get_windows_antivirus_lines(); }),
+         median_microseconds(runs, raw_antivirus_queries)},
         {"get_browser_version_text", median_microseconds(runs, [] { get_browser_version_text(); }),
          median_microseconds(runs, [] { raw_registry_read(L"Software\\Microsoft\\Internet Explorer", L"svcVersion"); })},
         {"read_registry_value",
          median_microseconds(runs, [] { read_registry_value(HKEY_LOCAL_MACHINE, VERSION_KEY, L"ProductName"); }),
          median_microseconds(runs, [] { raw_registry_read(VERSION_KEY, L"ProductName"); })},
         {"get_serial_number_text", median_microseconds(runs, [] { get_serial_number_text(); }),
-         median_microseconds(runs, [] { raw_wmi_total(L"Select * from Win32_SystemEnclosure", L"SerialNumber"); })},
+         median_microseconds(runs, [] { raw_wmi_total(MONIKER, L"Select * from Win32_SystemEnclosure", L"SerialNumber"); })},
         {"get_memory_size_text", median_microseconds(runs, [] { get_memory_size_text(); }),
-         median_microseconds(runs, [] { raw_wmi_total(L"Select * from Win32_PhysicalMemory", L"Capacity"); })},
+         median_microseconds(runs, [] { raw_wmi_total(MONIKER, L"Select * from Win32_PhysicalMemory", L"Capacity"); })},
         {"uptime", median_microseconds(runs, [] { format_uptime(whole_seconds(read_interrupt_time())); }),
          median_microseconds(runs, [] {
              volatile ULONGLONG tick = ::GetTickCount64();
@@ -345,7 +389,7 @@ int main(int argc, char** argv)
         return layer_wmi_query(L"ExecQuery('Select * from Win32_PhysicalMemory')", L"Capacity");
     });
     const RawWmiTimes raw = median_stages(runs, [] {
-        return raw_wmi_query(L"Select * from Win32_PhysicalMemory", L"Capacity");
+        return raw_wmi_query(MONIKER, L"Select * from Win32_PhysicalMemory", L"Capacity");
     });
 
     std::printf("%-30s %14s %14s %8s\n", "item", "program us", "raw floor us", "ratio");

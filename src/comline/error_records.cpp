@@ -3,6 +3,8 @@
 // shared state; a reader-writer lock keeps a record from being freed while its thread writes it.
 #include "comline/error_records.h"
 
+#include "comline/comline.h"
+
 #include <windows.h>
 
 #include <array>
@@ -294,6 +296,25 @@ void write_new_record(std::int64_t code, bool from_exception, std::wstring_view 
     ::ReleaseSRWLockExclusive(&registry_lock);
 }
 
+void write_record_verbatim(std::int64_t code, std::wstring_view text)
+{
+    ::AcquireSRWLockExclusive(&registry_lock);
+    if (registry.index == TLS_OUT_OF_INDEXES) {
+        registry.index = ::TlsAlloc();
+    }
+    if (registry.index != TLS_OUT_OF_INDEXES) {
+        auto* record = static_cast<ErrorRecord*>(::TlsGetValue(registry.index));
+        if (record == nullptr) {
+            record = make_thread_record();
+        }
+        if (record != nullptr) {
+            record->code = code;
+            set_text(*record, {text});
+        }
+    }
+    ::ReleaseSRWLockExclusive(&registry_lock);
+}
+
 }  // namespace
 
 void record_error(const ComLineObject* /*object*/, std::int64_t code, bool from_exception,
@@ -365,6 +386,30 @@ void free_error_records()
         registry.index = TLS_OUT_OF_INDEXES;
     }
     ::ReleaseSRWLockExclusive(&registry_lock);
+}
+
+PreservedOutcome::PreservedOutcome()
+{
+    ::AcquireSRWLockShared(&registry_lock);
+    slot_existed_ = registry.index != TLS_OUT_OF_INDEXES;
+    if (const auto* record = slot_existed_ ? static_cast<ErrorRecord*>(::TlsGetValue(registry.index)) : nullptr) {
+        held_ = true;
+        code_ = record->code;
+        text_.assign(record->text != nullptr ? record->text : L"", record->length);
+    }
+    ::ReleaseSRWLockShared(&registry_lock);
+}
+
+PreservedOutcome::~PreservedOutcome()
+{
+    if (held_) {
+        // Also when the last object of the work took the records with it.
+        write_record_verbatim(code_, text_);
+    } else if (!slot_existed_ && live_object_count() == 0) {
+        free_error_records();  // as the last release would have left it
+    } else if (error_records_allocated()) {
+        write_record_verbatim(0, {});
+    }
 }
 
 }  // namespace tovalen::comline

@@ -32,4 +32,21 @@ std::wstring last_error_text();
 bool error_records_allocated();
 std::int64_t error_record_count();
 
+// The calling thread's outcome as it stood when this was made, put back when it goes: around
+// work whose own outcomes nobody is to see, such as a query of an optional source, so that a host
+// that reads the record afterwards finds what the work before it left there.
+class PreservedOutcome {
+public:
+    PreservedOutcome();
+    ~PreservedOutcome();
+    PreservedOutcome(const PreservedOutcome&) = delete;
+    PreservedOutcome& operator=(const PreservedOutcome&) = delete;
+
+private:
+    bool slot_existed_ = false;
+    bool held_ = false;
+    std::int64_t code_ = 0;
+    std::wstring text_;
+};
+
 }  // namespace tovalen::comline

@@ -38,6 +38,13 @@ DWORD WINAPI send_arp_through_ip_helper(IPAddr destination, IPAddr source, PVOID
 
 }  // namespace
 
+ULONG get_adapters_addresses(ULONG family, ULONG flags, IP_ADAPTER_ADDRESSES* adapters, ULONG* size)
+{
+    using GetAdaptersAddressesRoutine = ULONG(WINAPI*)(ULONG, ULONG, PVOID, PIP_ADAPTER_ADDRESSES, PULONG);
+    static const auto routine = library_routine<GetAdaptersAddressesRoutine>(ip_helper(), "GetAdaptersAddresses");
+    return routine != nullptr ? routine(family, flags, nullptr, adapters, size) : ERROR_NOT_SUPPORTED;
+}
+
 SystemCalls real_system_calls()
 {
     return SystemCalls{

@@ -25,6 +25,9 @@ SystemCalls& system_calls();
 // The system's own calls, for a test to restore.
 SystemCalls real_system_calls();
 
+// GetAdaptersAddresses of IP Helper from the system folder; ERROR_NOT_SUPPORTED where it has none.
+ULONG get_adapters_addresses(ULONG family, ULONG flags, IP_ADAPTER_ADDRESSES* adapters, ULONG* size);
+
 // A modal message box with only an OK button, owned by the foreground window when that window
 // belongs to this program (so it comes up in front of the report), otherwise by none.
 int show_message(std::wstring_view text, std::wstring_view title, UINT icon);

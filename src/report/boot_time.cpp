@@ -41,14 +41,6 @@ std::string_view finished_lines(const platform::ChildOutput& child)
     return last_line_feed == std::string_view::npos ? std::string_view() : output.substr(0, last_line_feed + 1);
 }
 
-std::wstring short_date_text(const SYSTEMTIME& time)
-{
-    wchar_t text[128] = {};
-    return ::GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &time, nullptr, text, 128, nullptr) != 0
-               ? std::wstring(text)
-               : std::wstring();
-}
-
 std::wstring long_time_text(const SYSTEMTIME& time)
 {
     wchar_t text[128] = {};
@@ -57,6 +49,14 @@ std::wstring long_time_text(const SYSTEMTIME& time)
 }
 
 }  // namespace
+
+std::wstring short_date_text(const SYSTEMTIME& time)
+{
+    wchar_t text[128] = {};
+    return ::GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &time, nullptr, text, 128, nullptr) != 0
+               ? std::wstring(text)
+               : std::wstring();
+}
 
 std::int64_t read_interrupt_time() { return read_interrupt_time_record(shared_interrupt_time()); }
 

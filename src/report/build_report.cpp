@@ -24,6 +24,12 @@ std::wstring machine_value(const wchar_t* key, const wchar_t* value)
     return read_registry_value(HKEY_LOCAL_MACHINE, key, value);
 }
 
+// The vendor's key speaks for the antivirus when it holds any of its values.
+bool holds_any(const RegistryReadResult& status, const RegistryReadResult& build, const RegistryReadResult& date)
+{
+    return status.status == ERROR_SUCCESS || build.status == ERROR_SUCCESS || date.status == ERROR_SUCCESS;
+}
+
 std::wstring uptime_text() { return format_uptime(whole_seconds(read_interrupt_time())); }
 
 }  // namespace
@@ -62,8 +68,9 @@ void collect_report_values(ReportValues& v)
     v.user_name = read_environment_variable(L"USERNAME");
     v.logon_server = read_environment_variable(L"LOGONSERVER");
 
-    v.ip_address = get_ip_address_text();
-    v.mac_address = get_mac_address_text();
+    NetworkAddresses network = get_network_addresses();
+    v.ip_address = std::move(network.ip);
+    v.mac_address = std::move(network.mac);
     v.ie_version = get_browser_version_text();
 
     // One statement per read, so that they happen in this order and not in the compiler's.
@@ -81,10 +88,19 @@ void collect_report_values(ReportValues& v)
 
     v.serial_number = get_serial_number_text();
 
-    v.av_status = machine_value(ANTIVIRUS_KEY, L"AVRunningStatus");
-    v.av_build = machine_value(ANTIVIRUS_KEY, L"DeployRunningVersion");
-    v.av_defs_date = machine_value(ANTIVIRUS_KEY, L"LatestVirusDefsDate");
+    RegistryReadResult status_read;
+    RegistryReadResult build_read;
+    RegistryReadResult date_read;
+    v.av_status = read_registry_value(HKEY_LOCAL_MACHINE, ANTIVIRUS_KEY, L"AVRunningStatus", false, &status_read);
+    v.av_build = read_registry_value(HKEY_LOCAL_MACHINE, ANTIVIRUS_KEY, L"DeployRunningVersion", false, &build_read);
+    v.av_defs_date = read_registry_value(HKEY_LOCAL_MACHINE, ANTIVIRUS_KEY, L"LatestVirusDefsDate", false, &date_read);
     v.av_running = antivirus_running_text(v.av_status);
+    if (!holds_any(status_read, build_read, date_read)) {
+        AntivirusLines windows = get_windows_antivirus_lines();
+        v.av_running = std::move(windows.running);
+        v.av_build = std::move(windows.build);
+        v.av_defs_date = std::move(windows.definitions_date);
+    }
 
     v.uptime = uptime_text();
     v.memory_size = get_memory_size_text();

@@ -3,7 +3,9 @@
 #pragma once
 
 #include "platform/handles.h"
+#include "report/antivirus_facts.h"
 #include "report/byte_size.h"
+#include "report/traffic_adapter.h"
 #include "report/uptime.h"
 
 #include <cstddef>
@@ -42,8 +44,9 @@ std::wstring get_ip_address_text();
 std::wstring get_mac_address_text();
 std::wstring get_browser_version_text();
 
-// The bytes of a hardware address as upper-case hexadecimal pairs joined by ":".
-std::wstring hardware_address_text(const std::uint8_t* bytes, std::size_t count);
+// The two network lines, both of the adapter that carries the default traffic; when none can be
+// told, the IP and MAC probes above.
+NetworkAddresses get_network_addresses();
 
 // Ends the network library that the IP probe started, if it did; part of the program's end.
 void release_network_library();
@@ -53,6 +56,8 @@ std::wstring get_last_boot_text();
 // The last start worked out from the system clock minus the interrupt time, as the user's short
 // date and long time.
 std::wstring boot_time_from_clock();
+// A date in the user's short date format; empty when the system cannot write it.
+std::wstring short_date_text(const SYSTEMTIME& time);
 // 100-nanosecond units since the system started.
 std::int64_t read_interrupt_time();
 
@@ -63,5 +68,10 @@ extern std::wstring last_serial_number;
 
 // The capacity of the last memory module the management service lists, as byte-size text.
 std::wstring get_memory_size_text();
+
+// The antivirus lines from Windows Security Center and Microsoft Defender, for a machine without
+// the vendor key. Silent: these sources are optional, so their failures show nothing and leave
+// the automation layer's last outcome as it was.
+AntivirusLines get_windows_antivirus_lines();
 
 }  // namespace tovalen

@@ -2,7 +2,6 @@
 
 #include "platform/system_calls.h"
 #include "report/buffers.h"
-#include "report/hex_text.h"
 #include "shell/shell.h"
 
 #include <ws2tcpip.h>
@@ -21,18 +20,6 @@ constexpr wchar_t BROWSER_KEY[] = L"Software\\Microsoft\\Internet Explorer\\";
 bool winsock_started = false;
 
 constexpr std::uint32_t LOOPBACK_ADDRESS = 0x0100007F;  // 127.0.0.1 in network order
-
-std::wstring dotted_address(std::uint32_t network_order)
-{
-    std::wstring text;
-    for (int i = 0; i < 4; ++i) {
-        if (i > 0) {
-            text += L'.';
-        }
-        text += std::to_wstring((network_order >> (8 * i)) & 0xFF);
-    }
-    return text;
-}
 
 bool holds_ipv4_addresses(const hostent* host)
 {
@@ -105,18 +92,6 @@ std::wstring read_browser_version()
 }
 
 }  // namespace
-
-std::wstring hardware_address_text(const std::uint8_t* bytes, std::size_t count)
-{
-    std::wstring text;
-    for (std::size_t i = 0; i < count; ++i) {
-        if (i > 0) {
-            text += L':';
-        }
-        append_hex_byte(text, bytes[i]);
-    }
-    return text;
-}
 
 std::wstring get_disk_free_text()
 {

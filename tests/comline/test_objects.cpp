@@ -296,6 +296,17 @@ MemberBehaviour returns_empty()
     };
 }
 
+MemberBehaviour returns_boolean(bool value)
+{
+    return [value](const DISPPARAMS&, WORD, VARIANT* result, EXCEPINFO*) {
+        if (result != nullptr) {
+            V_VT(result) = VT_BOOL;
+            V_BOOL(result) = value ? VARIANT_TRUE : VARIANT_FALSE;
+        }
+        return S_OK;
+    };
+}
+
 MemberBehaviour returns_object(IDispatch* object)
 {
     return [object](const DISPPARAMS&, WORD, VARIANT* result, EXCEPINFO*) {

@@ -160,6 +160,7 @@ private:
 MemberBehaviour returns_integer(std::int32_t value);
 MemberBehaviour returns_text(const wchar_t* text);  // null gives a VT_BSTR with a null pointer
 MemberBehaviour returns_date(double ole_date);
+MemberBehaviour returns_boolean(bool value);
 MemberBehaviour returns_empty();
 MemberBehaviour returns_object(IDispatch* object);  // adds a reference for each result; null allowed
 MemberBehaviour returns_unknown(IUnknown* object);

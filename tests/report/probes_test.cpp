@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 #include <ws2tcpip.h>
+#include <iphlpapi.h>
 
 #include <cstring>
 #include <optional>
@@ -211,6 +212,40 @@ TEST_F(Probes, MacAddressOfTheRealSystemIsEmptyOrSixPairs)
 {
     const std::wstring text = get_mac_address_text();
     EXPECT_TRUE(text.empty() || text.size() == 17) << text;
+}
+
+// The adapter of the default route (the route to 0.0.0.0) as GetAdaptersAddresses records it,
+// read with the system's calls apart from the program's choice; none on an offline host.
+std::optional<NetworkAddresses> default_route_adapter()
+{
+    DWORD index = 0;
+    ULONG size = 64 * 1024;
+    std::vector<std::uint64_t> buffer(size / 8);
+    auto* adapter = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data());
+    if (::GetBestInterface(0, &index) != NO_ERROR ||
+        ::GetAdaptersAddresses(AF_INET, GAA_FLAG_INCLUDE_GATEWAYS, nullptr, adapter, &size) != NO_ERROR) {
+        return std::nullopt;
+    }
+    while (adapter != nullptr && (adapter->IfIndex != index || adapter->FirstGatewayAddress == nullptr)) {
+        adapter = adapter->Next;
+    }
+    if (adapter == nullptr || adapter->FirstUnicastAddress == nullptr) {
+        return std::nullopt;
+    }
+    wchar_t ip[INET_ADDRSTRLEN] = {};
+    const auto* first = reinterpret_cast<sockaddr_in*>(adapter->FirstUnicastAddress->Address.lpSockaddr);
+    ::InetNtopW(AF_INET, &first->sin_addr, ip, INET_ADDRSTRLEN);
+    return NetworkAddresses{ip, hardware_address_text(adapter->PhysicalAddress, adapter->PhysicalAddressLength)};
+}
+
+TEST_F(Probes, NetworkLinesAreThoseOfTheAdapterWithTheDefaultRoute)
+{
+    const NetworkAddresses lines = get_network_addresses();
+    const std::optional<NetworkAddresses> expected = default_route_adapter();
+    EXPECT_EQ(lines.ip, expected ? expected->ip : get_ip_address_text());
+    EXPECT_EQ(lines.mac, expected ? expected->mac : get_mac_address_text());
+    EXPECT_TRUE(!expected || !lines.mac.empty());
+    EXPECT_TRUE(shown_messages().empty());
 }
 
 struct HardwareRow {

@@ -7,6 +7,7 @@
 #include "support/browser_stand_in.h"
 #include "support/build_paths.h"
 #include "support/host_stand_ins.h"
+#include "support/management_namespaces.h"
 #include "support/program_under_test.h"
 #include "support/registry_values.h"
 #include "support/scoped_state.h"
@@ -400,6 +401,8 @@ TEST_F(ButtonsEndToEnd, MailButtonHandsTheReportMailToTheDesktop)
 {
     program.post_tray(WM_LBUTTONDOWN);
     ASSERT_TRUE(program.wait_for_report_window());
+    const std::wstring report = program.editor_text();
+    EXPECT_TRUE(program.dialogs().empty());
     program.post_control_notification(4, BN_CLICKED);
     ASSERT_TRUE(program.wait_for_report_window(false));
     const std::vector<std::wstring> handed = testing::wait_for_host_record(L"xdg-email");
@@ -408,6 +411,14 @@ TEST_F(ButtonsEndToEnd, MailButtonHandsTheReportMailToTheDesktop)
     EXPECT_EQ(mail.rfind(std::wstring(L"mailto:") + SUPPORT_MAILBOX + L"?subject=", 0), 0u) << ::testing::PrintToString(mail);
     EXPECT_NE(mail.find(L"'s Computer Information&body=----Hardware----\r\nModel: "), std::wstring::npos);
     EXPECT_NE(mail.find(L"\r\nLast System Boot: "), std::wstring::npos);
+    const std::wstring antivirus = report.substr(report.find(L"\r\nAntivirus Running: "));
+    std::wstring mailed = antivirus;  // the mail calls the build a version
+    mailed.replace(mailed.find(L"Antivirus Build: "), 17, L"Antivirus Version: ");
+    EXPECT_TRUE(mail.ends_with(mailed + L"\r\n")) << ::testing::PrintToString(mail);
+    if (!testing::management_namespace_answers(testing::SECURITY_CENTER_MONIKER) &&
+        !testing::management_namespace_answers(testing::DEFENDER_MONIKER)) {
+        EXPECT_EQ(antivirus, L"\r\nAntivirus Running: No\r\nAntivirus Build: \r\nAntivirus Definition Date: ");
+    }
 }
 
 // A company value set in the machine policy while the program runs: the button uses it at the
