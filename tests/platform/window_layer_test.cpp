@@ -1,12 +1,14 @@
 #include "platform/window_layer.h"
 
 #include "platform/display_dpi.h"
+#include "platform/system_folder.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
 #include <richedit.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <string>
@@ -103,6 +105,20 @@ std::string text_of(const RECT& r)
 {
     return std::to_string(r.left) + "," + std::to_string(r.top) + " - " + std::to_string(r.right) + "," +
            std::to_string(r.bottom);
+}
+
+// The height of the frame the system gives a window of this style at the DPI.
+int frame_height_at(HWND window, int dpi)
+{
+    using AdjustForDpi = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+    RECT frame{};
+    const auto style = static_cast<DWORD>(::GetWindowLongPtrW(window, GWL_STYLE));
+    if (const auto adjust = platform::system_routine<AdjustForDpi>(L"user32.dll", "AdjustWindowRectExForDpi")) {
+        adjust(&frame, style, FALSE, 0, static_cast<UINT>(dpi));
+    } else {
+        ::AdjustWindowRectEx(&frame, style, FALSE, 0);
+    }
+    return frame.bottom - frame.top;
 }
 
 bool tray_knows_icon(HWND owner, int number)
@@ -330,8 +346,10 @@ TEST_F(WindowLayerTest, AnotherDpiLaysTheWindowOutAgainAndRepeatsThePicturesPixe
         ::GetMonitorInfoW(::MonitorFromWindow(window, MONITOR_DEFAULTTOPRIMARY), &monitor);
         EXPECT_EQ(frame.left, suggested.left) << "placed where the system suggests";
         EXPECT_TRUE(frame.top >= monitor.rcWork.top && frame.bottom <= monitor.rcWork.bottom);
-        const int shortage = row.client_height - client.bottom;
-        EXPECT_GE(shortage, 0);
+        // Where the screen lacks room, the window fills it and no more.
+        const int room = (monitor.rcWork.bottom - monitor.rcWork.top) - frame_height_at(window, row.dpi);
+        const int shortage = std::max(0, row.client_height - room);
+        EXPECT_EQ(client.bottom, row.client_height - shortage) << "room for a client " << room << " high";
         EXPECT_EQ(client.right, row.client_width);
 
         RECT expected_editor = row.editor;
