@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the pure logic natively with clang, AddressSanitizer and UndefinedBehaviorSanitizer,
-# runs its unit tests there, then fuzzes each libFuzzer target (or only the targets named as
+# Builds the pure logic natively with clang, AddressSanitizer and UndefinedBehaviorSanitizer (and
+# the standard library's bounds checks, which see inside an object), runs its unit tests there,
+# then fuzzes each libFuzzer target (or only the targets named as
 # arguments, e.g. `scripts/fuzz.sh fuzz_mail_url`). Any finding fails the run: a failing
 # committed input is named, a new one is left in build/native/fuzz/<target>-crash-... (or
 # -leak-, -timeout-, ...).

@@ -1,15 +1,22 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds everything and runs every test: the Windows test programs under
-# Wine, and meanwhile the pure logic natively under the sanitizers with its fuzzing run.
+# Wine, and meanwhile the pure logic natively under the sanitizers with its fuzzing run, then the
+# mutation check of its unit tests.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="${TOVALEN_BUILD_DIR:-$root/build/mingw}"
 "$root/scripts/build.sh"
 
-# The native run needs no Wine; it goes on beside the Windows tests and reports at the end.
-fuzz_log=$(mktemp "${TMPDIR:-/tmp}/tovalen-fuzz.XXXXXX")
-"$root/scripts/fuzz.sh" >"$fuzz_log" 2>&1 &
-fuzz_pid=$!
+# The native runs need no Wine; they go on beside the Windows tests, one after the other, and
+# report at the end: the sanitizers and fuzzing, then the faults the unit tests must notice.
+native_log=$(mktemp "${TMPDIR:-/tmp}/tovalen-native.XXXXXX")
+(
+  native_status=0
+  "$root/scripts/fuzz.sh" || native_status=$?
+  "$root/scripts/mutation-check.sh" || native_status=$?
+  exit "$native_status"
+) >"$native_log" 2>&1 &
+native_pid=$!
 
 source "$root/scripts/wine-session.sh"
 wine_session_start "$build" own-display
@@ -17,12 +24,12 @@ wine_session_start "$build" own-display
 status=0
 ctest --test-dir "$build" --output-on-failure --timeout 900 -j3 "$@" || status=$?
 
-fuzz_status=0
-wait "$fuzz_pid" || fuzz_status=$?
-echo "== sanitizers and fuzzing"
-cat "$fuzz_log"
-rm -f "$fuzz_log"
-if [[ $fuzz_status -ne 0 ]]; then
-  status=$fuzz_status
+native_status=0
+wait "$native_pid" || native_status=$?
+echo "== sanitizers, fuzzing and mutation check"
+cat "$native_log"
+rm -f "$native_log"
+if [[ $native_status -ne 0 ]]; then
+  status=$native_status
 fi
 exit "$status"

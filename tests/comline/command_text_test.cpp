@@ -100,6 +100,7 @@ INSTANTIATE_TEST_SUITE_P(
                       TokenizeRow{L"backslash after =", L"a = 1\\b", {}},
                       TokenizeRow{L"backslash right after =", L"a =\\b", {}},
                       TokenizeRow{L"twenty-one parts", repeat(L"p", 21, L"\\"), {}},
+                      TokenizeRow{L"twenty-one parts too long for the inline token store", repeat(L"part", 21, L"\\"), {}},
                       TokenizeRow{L"two parentheses pairs in a non-last part", L"a(1)(2)\\b", {}}));
 
 TEST(TokenizeLimit, PartEndsAtTwoHundredTokensAndTheRestIsIgnored)
@@ -222,7 +223,9 @@ INSTANTIATE_TEST_SUITE_P(
                       NumberRow{L"18446744073709551617", BAD, 0, 0},
                       NumberRow{L"99999999999999999999999999", BAD, 0, 0},
                       NumberRow{L"1" + std::wstring(400, L'0') + L".0", BAD, 0, 0},
-                      NumberRow{L"-1" + std::wstring(400, L'0') + L".", BAD, 0, 0}));
+                      NumberRow{L"-1" + std::wstring(400, L'0') + L".", BAD, 0, 0},
+                      NumberRow{L"9" + std::wstring(400, L'0') + L".0", BAD, 0, 0},
+                      NumberRow{L"-0" + std::wstring(400, L'2') + L".5", BAD, 0, 0}));
 
 struct EscapeRow {
     std::wstring text;

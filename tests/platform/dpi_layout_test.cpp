@@ -7,6 +7,7 @@ namespace {
 
 // The report window's places in 96-DPI units: the editor, then the three buttons.
 constexpr Box REPORT_CONTROLS[] = {{1, 1, 298, 480}, {20, 482, 80, 35}, {110, 482, 80, 35}, {200, 482, 80, 35}};
+constexpr Box CONTROL_AT_THE_EDGE[] = {{1, 1, 298, 480}, {20, 481, 80, 35}};
 
 TEST(DpiLayout, ScalesLengthsToTheNearestPixel)
 {
@@ -45,6 +46,8 @@ TEST(DpiLayout, ReportWindowAtEachDpiWithRoomOrTooLittle)
         int dpi;
         int available;
         Layout expected;
+        std::span<const Box> controls = REPORT_CONTROLS;
+        std::optional<std::size_t> flexible = 0;
     };
     const Row rows[] = {
         {96, 10000, {300, 520, {{1, 1, 298, 480}, {20, 482, 80, 35}, {110, 482, 80, 35}, {200, 482, 80, 35}}}},
@@ -56,10 +59,18 @@ TEST(DpiLayout, ReportWindowAtEachDpiWithRoomOrTooLittle)
         {192, 740, {600, 740, {{2, 2, 596, 660}, {40, 664, 160, 70}, {220, 664, 160, 70}, {400, 664, 160, 70}}}},
         // No room at all: the editor cannot give up more than it has.
         {96, 10, {300, 40, {{1, 1, 298, 0}, {20, 2, 80, 35}, {110, 2, 80, 35}, {200, 2, 80, 35}}}},
+        // The last control may be the flexible one; an index past the end names none.
+        {96, 500, {300, 500, {{1, 1, 298, 480}, {20, 482, 80, 35}, {110, 482, 80, 35}, {200, 482, 80, 15}}},
+         REPORT_CONTROLS, 3},
+        {96, 10, {300, 520, {{1, 1, 298, 480}, {20, 482, 80, 35}, {110, 482, 80, 35}, {200, 482, 80, 35}}},
+         REPORT_CONTROLS, 4},
+        // A control that begins exactly at the flexible one's bottom edge is below it and moves up.
+        {96, 500, {300, 500, {{1, 1, 298, 460}, {20, 461, 80, 35}}}, CONTROL_AT_THE_EDGE},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(::testing::Message() << row.dpi << " DPI, room for " << row.available);
-        const Layout layout = fit_layout(LayoutRequest{300, 520, REPORT_CONTROLS, 0, row.dpi, row.available});
+        SCOPED_TRACE(::testing::Message() << row.dpi << " DPI, room for " << row.available << ", flexible "
+                                          << ::testing::PrintToString(row.flexible) << " of " << row.controls.size());
+        const Layout layout = fit_layout(LayoutRequest{300, 520, row.controls, row.flexible, row.dpi, row.available});
         EXPECT_EQ(layout.client_width, row.expected.client_width);
         EXPECT_EQ(layout.client_height, row.expected.client_height);
         EXPECT_EQ(layout.controls, row.expected.controls);

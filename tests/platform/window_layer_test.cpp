@@ -1,6 +1,7 @@
 #include "platform/window_layer.h"
 
 #include "platform/display_dpi.h"
+#include "platform/system_folder.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>

@@ -82,7 +82,11 @@ INSTANTIATE_TEST_SUITE_P(
                       Utf8Row{"truncated_at_end", "a\xE2\x82", L"a\uFFFD\uFFFD"},
                       Utf8Row{"lone_continuation", "\x80x", L"\uFFFDx"},
                       Utf8Row{"beyond_unicode", "\xF4\x90\x80\x80", L"\uFFFD\uFFFD\uFFFD\uFFFD"},
-                      Utf8Row{"nul_kept", std::string("a\0b", 3), std::wstring(L"a\0b", 3)}),
+                      Utf8Row{"nul_kept", std::string("a\0b", 3), std::wstring(L"a\0b", 3)},
+                      Utf8Row{"lead_where_continuation_belongs", "\xC3\xC3\xA9", L"\uFFFD\u00E9"},
+                      Utf8Row{"lead_f8_with_continuations", "\xF8\x90\x80\x80", L"\uFFFD\uFFFD\uFFFD\uFFFD"},
+                      Utf8Row{"lead_ff_with_continuations", "\xFF\x80\x80\x80", L"\uFFFD\uFFFD\uFFFD\uFFFD"},
+                      Utf8Row{"highest_code_point", "\xF4\x8F\xBF\xBF", L"\U0010FFFF"}),
     [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace

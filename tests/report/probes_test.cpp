@@ -9,8 +9,13 @@
 #include <ws2tcpip.h>
 #include <iphlpapi.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace tovalen {
@@ -108,16 +113,38 @@ TEST_F(Probes, DriveNotReadyInAnUnattendedCollectionLeavesTheFreeSpaceEmpty)
     EXPECT_EQ(shown_messages()[0].text, L"Drive not ready!");
 }
 
-TEST_F(Probes, DiskFreeOfTheRealDriveIsAByteSize)
+TEST_F(Probes, DiskFreeOfTheRealDriveIsItsFreeCountCutInItsUnit)
 {
-    ULARGE_INTEGER available{};
-    ULARGE_INTEGER total{};
-    ULARGE_INTEGER free_bytes{};
-    ASSERT_TRUE(::GetDiskFreeSpaceExW(L"C:\\", &available, &total, &free_bytes));
-    const std::wstring expected = format_byte_size(static_cast<std::int64_t>(free_bytes.QuadPart));
+    const auto free_count = [] {
+        ULARGE_INTEGER available{};
+        ULARGE_INTEGER total{};
+        ULARGE_INTEGER free_bytes{};
+        EXPECT_TRUE(::GetDiskFreeSpaceExW(L"C:\\", &available, &total, &free_bytes));
+        return static_cast<double>(free_bytes.QuadPart);
+    };
+    // The free space may move while the probe reads it, but not beyond the reads around it.
+    const double before = free_count();
     const std::wstring text = get_disk_free_text();
-    // The free space may move between the two reads, but not out of its unit.
-    EXPECT_EQ(text.substr(text.find(L' ')), expected.substr(expected.find(L' '))) << text;
+    const double after = free_count();
+
+    const std::size_t blank = text.find(L' ');
+    ASSERT_NE(blank, std::wstring::npos) << ::testing::PrintToString(text);
+    const std::wstring number = text.substr(0, blank);
+    const std::wstring unit = text.substr(blank + 1);
+    ASSERT_TRUE(!number.empty() && number.find_first_not_of(L"0123456789.") == std::wstring::npos)
+        << ::testing::PrintToString(text);
+    const std::wstring units[] = {L"bytes", L"KB", L"MB", L"GB", L"TB", L"PB"};
+    const auto power = std::find(std::begin(units), std::end(units), unit) - std::begin(units);
+    ASSERT_LT(power, std::ssize(units)) << ::testing::PrintToString(text);
+    // Cut, not rounded: the count lies from the number shown up to one step of its last digit more.
+    const double shown = std::stod(number);
+    const std::size_t point = number.find(L'.');
+    const double step = point == std::wstring::npos ? 1.0 : std::pow(10.0, -static_cast<double>(number.size() - point - 1));
+    const double scale = std::pow(1024.0, static_cast<double>(power));
+    EXPECT_TRUE(shown * scale <= std::max(before, after) && (shown + step) * scale > std::min(before, after))
+        << ::testing::PrintToString(text) << " for a free count from " << before << " to " << after;
+    EXPECT_TRUE(shown >= 1.0 || power == 0) << "a smaller unit holds it: " << ::testing::PrintToString(text);
+    EXPECT_LT(shown, 1024.0) << "a larger unit holds it: " << ::testing::PrintToString(text);
 }
 
 TEST_F(Probes, WinsockThatWillNotStartGivesAMessageAndNotAvailable)
@@ -208,10 +235,29 @@ TEST_F(Probes, MacAddressIsEmptyWhenWinsockWillNotStart)
     EXPECT_TRUE(shown_messages().empty());
 }
 
-TEST_F(Probes, MacAddressOfTheRealSystemIsEmptyOrSixPairs)
+TEST_F(Probes, MacAddressOfTheRealSystemIsWhatTheSystemAnswersForTheFirstLocalAddress)
 {
-    const std::wstring text = get_mac_address_text();
-    EXPECT_TRUE(text.empty() || text.size() == 17) << text;
+    // The system's own answer, asked for directly: empty text is right only when it has none.
+    WSADATA data{};
+    ASSERT_EQ(::WSAStartup(0x101, &data), 0);
+    const hostent* host = ::gethostbyname(nullptr);
+    std::uint32_t first = 0;
+    if (host != nullptr && host->h_addr_list[0] != nullptr) {
+        std::memcpy(&first, host->h_addr_list[0], 4);
+    }
+    ::WSACleanup();
+    std::uint8_t answer[MAXLEN_PHYSADDR] = {};
+    ULONG length = 6;
+    std::wstring expected;
+    if (first != 0 && platform::real_system_calls().send_arp(first, 0, answer, &length) == NO_ERROR) {
+        ASSERT_LE(length, static_cast<ULONG>(MAXLEN_PHYSADDR));
+        for (ULONG i = 0; i < length; ++i) {
+            wchar_t pair[4] = {};
+            std::swprintf(pair, 4, L"%02X", answer[i]);
+            expected += (i == 0 ? L"" : L":") + std::wstring(pair);
+        }
+    }
+    EXPECT_EQ(get_mac_address_text(), expected);
 }
 
 // The adapter of the default route (the route to 0.0.0.0) as GetAdaptersAddresses records it,

@@ -178,10 +178,17 @@ TEST_F(RegistryReader, ResultRecordTellsTypeSizeAndFailure)
 
 TEST_F(RegistryReader, ReadsTheMachineValuesOfTheReport)
 {
-    // A real machine value that every Windows has.
-    EXPECT_FALSE(read_registry_value(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion",
-                                     L"CurrentBuild")
-                     .empty());
+    // Real machine texts that every Windows has, each as the system's own reader gives it.
+    constexpr wchar_t VERSION_KEY[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
+    for (const wchar_t* name : {L"CurrentBuild", L"ProductName", L"SystemRoot"}) {
+        SCOPED_TRACE(::testing::PrintToString(std::wstring(name)));
+        wchar_t stored[512] = {};
+        DWORD size = sizeof stored;
+        ASSERT_EQ(::RegGetValueW(HKEY_LOCAL_MACHINE, VERSION_KEY, name, RRF_RT_REG_SZ, nullptr, stored, &size),
+                  ERROR_SUCCESS);
+        ASSERT_NE(stored[0], L'\0');
+        EXPECT_EQ(read_registry_value(HKEY_LOCAL_MACHINE, VERSION_KEY, name), stored);
+    }
 }
 
 }  // namespace

@@ -39,6 +39,7 @@ INSTANTIATE_TEST_SUITE_P(
         RenderRow{"string_without_terminator", REGISTRY_SZ, utf16_bytes(L"abc"), L"abc"},
         RenderRow{"string_odd_byte_ignored", REGISTRY_SZ, {'a', 0, 'b'}, L"a"},
         RenderRow{"string_no_data", REGISTRY_SZ, {}, L""},
+        RenderRow{"string_high_bytes", REGISTRY_SZ, {0xAC, 0x20, 0xFF, 0xFF}, L"\u20AC\uFFFF"},
         RenderRow{"binary_groups", REGISTRY_BINARY, {0x00, 0xFF, 0x10}, L"$00,$FF,$10"},
         RenderRow{"binary_empty", REGISTRY_BINARY, {}, L""},
         RenderRow{"dword_42", REGISTRY_DWORD, {42, 0, 0, 0}, L"42"},

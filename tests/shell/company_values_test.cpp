@@ -74,7 +74,9 @@ INSTANTIATE_TEST_SUITE_P(
         url(L"http://h/\u200b", BLANK), url(L"http://h/a\tb", CONTROL), url(L"http://h/\r\n", CONTROL),
         url(std::wstring(L"http://h/a\0b", 12), CONTROL), url(L"http://h/\x7f", CONTROL), url(L"http://h/\x85", CONTROL),
         url(L"http://h/\"x", L"it contains a quotation mark"),
-        url(L"http://evil.example\\@h/", L"it contains a backslash")),
+        url(L"http://evil.example\\@h/", L"it contains a backslash"),
+        // The host follows the last "@", as browsers read it.
+        url(L"http://a@b:1@h/"), url(L"http://u@h@/", NO_HOST)),
     [](const auto& row) { return "row" + std::to_string(row.index); });
 
 INSTANTIATE_TEST_SUITE_P(
@@ -179,6 +181,11 @@ INSTANTIATE_TEST_SUITE_P(
         ChoiceRow{"nothing", {State::stored, 0, L"", L""}, L"", message_for(L"it is stored as REG_NONE, not as a REG_SZ string")},
         ChoiceRow{"unknown", {State::stored, 0x12345, L"", L""}, L"",
                   message_for(L"it is stored as type 74565, not as a REG_SZ string")},
+        // The last type Windows names, and the first it does not.
+        ChoiceRow{"quad_number", {State::stored, 11, L"", L""}, L"",
+                  message_for(L"it is stored as REG_QWORD, not as a REG_SZ string")},
+        ChoiceRow{"first_unnamed_type", {State::stored, 12, L"", L""}, L"",
+                  message_for(L"it is stored as type 12, not as a REG_SZ string")},
         ChoiceRow{"unreadable", {State::unreadable, 0, L"", L"Access denied."}, L"",
                   message_for(L"it could not be read (Access denied.)")}),
     [](const auto& row) { return std::string(row.param.name); });
