@@ -64,10 +64,14 @@ src/platform/dpi_layout.cpp
 src/platform/dpi_layout.cpp
 - const std::int64_t half = DESIGN_DPI / 2;
 + const std::int64_t half = DESIGN_DPI / 2 - 1;
-# a tie of picture factors going to the larger one
+# a picture drawn for exactly the window's scale refused
 src/platform/dpi_layout.cpp
-- return std::max(1, (dpi + DESIGN_DPI / 2 - 1) / DESIGN_DPI);
-+ return std::max(1, (dpi + DESIGN_DPI / 2) / DESIGN_DPI);
+- const bool within = static_cast<std::int64_t>(drawn_heights[i]) * DESIGN_DPI <=
++ const bool within = static_cast<std::int64_t>(drawn_heights[i]) * DESIGN_DPI <
+# the smallest fitting picture chosen instead of the largest
+src/platform/dpi_layout.cpp
+- if (within && drawn_heights[i] > drawn_heights[chosen]) {
++ if (within && drawn_heights[i] < drawn_heights[chosen]) {
 # the flexible control giving up more than it has
 src/platform/dpi_layout.cpp
 - std::clamp(layout.client_height - request.available_client_height, 0, std::max(flexible.height, 0));
@@ -212,6 +216,22 @@ src/shell/action_texts.cpp
 packaging/stop_program/run_command.cpp
 - const std::size_t closing = command.find(L'"', 1);
 + const std::size_t closing = command.find(L'"', 0);
+# antivirus: a snoozed scanner taken for one that is on
+src/report/antivirus_facts.cpp
+- constexpr std::uint32_t SCANNER_BITS = 0xF000;
++ constexpr std::uint32_t SCANNER_BITS = 0xE000;
+# antivirus: out-of-date signatures taken for up to date
+src/report/antivirus_facts.cpp
+- constexpr std::uint32_t DEFINITIONS_BITS = 0x00F0;
++ constexpr std::uint32_t DEFINITIONS_BITS = 0x00E0;
+# antivirus: a state beyond 32 bits cut to its low half
+src/report/antivirus_facts.cpp
+- constexpr std::int64_t LARGEST_STATE = 0xFFFFFFFF;
++ constexpr std::int64_t LARGEST_STATE = 0x1FFFFFFFF;
+# network: a tie of metrics going to the later adapter
+src/report/traffic_adapter.cpp
+- adapter.ipv4_metric < chosen->ipv4_metric)) {
++ adapter.ipv4_metric <= chosen->ipv4_metric)) {
 FAULTS
 }
 
