@@ -36,6 +36,9 @@ std::wstring system_message(DWORD code);
 // instead of ending the program. (Report mode also points the message-box seam elsewhere.)
 extern bool unattended_collection;
 
+// The text with its environment-variable references (%NAME%) expanded; empty when it cannot be.
+std::wstring expand_environment_strings(const std::wstring& stored);
+
 // Free bytes of drive C: as byte-size text. When the drive is not ready the user is told so and
 // the program ends; this function then does not return, unless the collection is unattended:
 // then it returns empty text.

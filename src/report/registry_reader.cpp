@@ -22,8 +22,6 @@ std::wstring system_message(DWORD code)
     return text;
 }
 
-namespace {
-
 std::wstring expand_environment_strings(const std::wstring& stored)
 {
     const DWORD needed = ::ExpandEnvironmentStringsW(stored.c_str(), nullptr, 0);
@@ -36,6 +34,8 @@ std::wstring expand_environment_strings(const std::wstring& stored)
     }
     return std::wstring(expanded.data());
 }
+
+namespace {
 
 // Ends a read: fills the caller's record when there is one and returns the text.
 std::wstring finish_read(RegistryReadResult* result, LSTATUS status, DWORD type, DWORD size, std::wstring text)

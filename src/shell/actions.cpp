@@ -48,17 +48,6 @@ std::wstring without_enclosing_quotes(std::wstring path)
     return path;
 }
 
-std::wstring expanded(const wchar_t* text)
-{
-    const DWORD size = ::ExpandEnvironmentStringsW(text, nullptr, 0);
-    std::wstring result(size, L'\0');
-    if (size == 0 || ::ExpandEnvironmentStringsW(text, result.data(), size) != size) {
-        return {};
-    }
-    result.resize(size - 1);
-    return result;
-}
-
 // The browser by its full path: where the system registers it, else where it is installed; empty
 // when neither names an existing file.
 std::wstring installed_browser()
@@ -68,7 +57,7 @@ std::wstring installed_browser()
     if (is_existing_file(registered)) {
         return registered;
     }
-    const std::wstring standard = expanded(BROWSER_IN_PROGRAM_FILES);
+    const std::wstring standard = expand_environment_strings(BROWSER_IN_PROGRAM_FILES);
     return is_existing_file(standard) ? standard : std::wstring();
 }
 
