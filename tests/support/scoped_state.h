@@ -3,6 +3,8 @@
 // goes, and a put-back that fails fails the test, so a broken restore is never silent.
 #pragma once
 
+#include "support/polling.h"
+
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -111,14 +113,15 @@ private:
 };
 
 // Copies of a file placed for the owner's life, with the folders made for them; all taken away
-// again, deepest first.
+// again, deepest first. A placed program that a test started may still be ending when the test
+// has seen what it recorded, and its file stays in use until it has: removal waits for that.
 class PlacedFiles {
 public:
     PlacedFiles() = default;
     ~PlacedFiles()
     {
         for (auto made = made_.rbegin(); made != made_.rend(); ++made) {
-            const bool removed = made->second ? ::DeleteFileW(made->first.c_str()) : ::RemoveDirectoryW(made->first.c_str());
+            const bool removed = made->second ? remove_once_free(made->first) : ::RemoveDirectoryW(made->first.c_str());
             if (!removed) {
                 ADD_FAILURE() << "could not take a placed file away, error " << ::GetLastError();
             }
@@ -144,6 +147,17 @@ public:
     }
 
 private:
+    static bool remove_once_free(const std::wstring& file)
+    {
+        DWORD error = ERROR_SUCCESS;
+        wait_until([&] {
+            error = ::DeleteFileW(file.c_str()) ? ERROR_SUCCESS : ::GetLastError();
+            return error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION;
+        });
+        ::SetLastError(error);
+        return error == ERROR_SUCCESS;
+    }
+
     std::vector<std::pair<std::wstring, bool>> made_;  // path, and whether it is a file
 };
 
