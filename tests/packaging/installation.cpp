@@ -1,6 +1,8 @@
 #include "packaging/installation.h"
 
 #include "platform/handles.h"
+#include "report/collectors.h"
+#include "support/build_paths.h"
 #include "policy_names.h"
 
 #include <msi.h>
@@ -16,7 +18,6 @@ namespace tovalen::testing {
 namespace {
 
 using platform::UniqueCoTaskMemory;
-using platform::UniqueFileHandle;
 using platform::UniqueKernelHandle;
 using platform::UniqueKey;
 
@@ -41,38 +42,22 @@ UniqueKey open_machine_key(const std::wstring& path, RegistryView view)
     return key;
 }
 
-std::optional<std::wstring> string_value(HKEY key, const wchar_t* name)
+// A machine value as the program itself reads it; nothing when it is missing or not text.
+std::optional<std::wstring> machine_text(const std::wstring& key_path, const std::wstring& name, RegistryView view)
 {
-    DWORD type = 0;
-    DWORD bytes = 0;
-    if (::RegQueryValueExW(key, name, nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS ||
-        (type != REG_SZ && type != REG_EXPAND_SZ)) {
+    RegistryReadResult read;
+    std::wstring text = read_registry_value(HKEY_LOCAL_MACHINE, key_path, name, view == RegistryView::wow32, &read);
+    if (read.status != ERROR_SUCCESS || (read.type != REG_SZ && read.type != REG_EXPAND_SZ)) {
         return std::nullopt;
-    }
-    std::wstring text(bytes / sizeof(wchar_t) + 1, L'\0');
-    bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
-    if (::RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(text.data()), &bytes) != ERROR_SUCCESS) {
-        return std::nullopt;
-    }
-    text.resize(bytes / sizeof(wchar_t));
-    while (!text.empty() && text.back() == L'\0') {
-        text.pop_back();
     }
     return text;
 }
 
-std::wstring text_or_empty(HKEY key, const wchar_t* name) { return string_value(key, name).value_or(L""); }
-
-DWORD number_or_zero(HKEY key, const wchar_t* name)
+DWORD machine_number_or_zero(const std::wstring& key_path, const std::wstring& name, RegistryView view)
 {
-    DWORD type = 0;
-    DWORD value = 0;
-    DWORD bytes = sizeof value;
-    if (::RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &bytes) != ERROR_SUCCESS ||
-        type != REG_DWORD) {
-        return 0;
-    }
-    return value;
+    RegistryReadResult read;
+    const std::wstring text = read_registry_value(HKEY_LOCAL_MACHINE, key_path, name, view == RegistryView::wow32, &read);
+    return read.status == ERROR_SUCCESS && read.type == REG_DWORD ? static_cast<DWORD>(std::stol(text)) : 0;
 }
 
 ULONGLONG as_integer(DWORD high, DWORD low) { return (static_cast<ULONGLONG>(high) << 32) | low; }
@@ -213,11 +198,7 @@ std::wstring installed_shortcut()
 
 std::optional<std::wstring> run_value(RegistryView view)
 {
-    const UniqueKey key = open_machine_key(RUN_KEY, view);
-    if (!key) {
-        return std::nullopt;
-    }
-    return string_value(key.get(), RUN_VALUE_NAME);
+    return machine_text(RUN_KEY, RUN_VALUE_NAME, view);
 }
 
 RegistryTexts machine_values(const std::wstring& key_path)
@@ -236,7 +217,7 @@ RegistryTexts machine_values(const std::wstring& key_path)
             break;
         }
         const std::wstring value_name(name.data(), length);
-        values[value_name] = type == REG_SZ ? string_value(key.get(), value_name.c_str()).value_or(L"(unreadable)")
+        values[value_name] = type == REG_SZ ? machine_text(key_path, value_name, RegistryView::native64).value_or(L"(unreadable)")
                                             : L"(type " + std::to_wstring(type) + L")";
     }
     return values;
@@ -311,13 +292,13 @@ std::vector<UninstallEntry> tovalen_uninstall_entries(RegistryView view)
             ERROR_SUCCESS) {
             break;
         }
-        const UniqueKey entry = open_machine_key(std::wstring(UNINSTALL_KEY) + L"\\" + name, view);
-        if (!entry || text_or_empty(entry.get(), L"DisplayName") != L"Tovalen") {
+        const std::wstring entry = std::wstring(UNINSTALL_KEY) + L"\\" + name;
+        const auto text = [&](const wchar_t* value) { return machine_text(entry, value, view).value_or(L""); };
+        if (text(L"DisplayName") != L"Tovalen") {
             continue;
         }
-        entries.push_back({name, L"Tovalen", text_or_empty(entry.get(), L"DisplayVersion"),
-                           text_or_empty(entry.get(), L"Publisher"), text_or_empty(entry.get(), L"InstallDate"),
-                           number_or_zero(entry.get(), L"NoModify")});
+        entries.push_back({name, L"Tovalen", text(L"DisplayVersion"), text(L"Publisher"), text(L"InstallDate"),
+                           machine_number_or_zero(entry, L"NoModify", view)});
     }
     return entries;
 }
@@ -330,26 +311,6 @@ FileState file_state(const std::wstring& path)
     }
     return {true, as_integer(data.nFileSizeHigh, data.nFileSizeLow),
             as_integer(data.ftLastWriteTime.dwHighDateTime, data.ftLastWriteTime.dwLowDateTime)};
-}
-
-bool path_exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-std::vector<unsigned char> file_bytes(const std::wstring& path)
-{
-    std::vector<unsigned char> bytes;
-    const UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    LARGE_INTEGER size{};
-    if (!file || !::GetFileSizeEx(file.get(), &size)) {
-        return bytes;
-    }
-    bytes.resize(static_cast<std::size_t>(size.QuadPart));
-    DWORD read = 0;
-    if (!bytes.empty() && (!::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
-                           read != bytes.size())) {
-        bytes.clear();
-    }
-    return bytes;
 }
 
 std::wstring file_version(const std::wstring& path)

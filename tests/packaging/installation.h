@@ -92,8 +92,6 @@ struct FileState {
     bool operator==(const FileState&) const = default;
 };
 FileState file_state(const std::wstring& path);
-bool path_exists(const std::wstring& path);
-std::vector<unsigned char> file_bytes(const std::wstring& path);
 
 // "major.minor.patch" of a program's version resource.
 std::wstring file_version(const std::wstring& path);

@@ -1,5 +1,7 @@
 #include "platform/dpi_layout.h"
 
+#include "support/report_window_layouts.h"
+
 #include <gtest/gtest.h>
 
 namespace tovalen::platform {
@@ -8,6 +10,17 @@ namespace {
 // The report window's places in 96-DPI units: the editor, then the three buttons.
 constexpr Box REPORT_CONTROLS[] = {{1, 1, 298, 480}, {20, 482, 80, 35}, {110, 482, 80, 35}, {200, 482, 80, 35}};
 constexpr Box CONTROL_AT_THE_EDGE[] = {{1, 1, 298, 480}, {20, 481, 80, 35}};
+
+// The shared table's row for the DPI, as a layout.
+Layout laid_out_at(int dpi)
+{
+    const auto& row = testing::report_window_layout(dpi);
+    Layout layout{row.client_width, row.client_height, {}};
+    for (const auto& box : row.controls) {
+        layout.controls.push_back({box.left, box.top, box.width, box.height});
+    }
+    return layout;
+}
 
 TEST(DpiLayout, ScalesLengthsToTheNearestPixel)
 {
@@ -50,10 +63,10 @@ TEST(DpiLayout, ReportWindowAtEachDpiWithRoomOrTooLittle)
         std::optional<std::size_t> flexible = 0;
     };
     const Row rows[] = {
-        {96, 10000, {300, 520, {{1, 1, 298, 480}, {20, 482, 80, 35}, {110, 482, 80, 35}, {200, 482, 80, 35}}}},
-        {120, 650, {375, 650, {{1, 1, 373, 600}, {25, 603, 100, 44}, {138, 603, 100, 44}, {250, 603, 100, 44}}}},
-        {144, 780, {450, 780, {{2, 2, 447, 720}, {30, 723, 120, 53}, {165, 723, 120, 53}, {300, 723, 120, 53}}}},
-        {192, 5000, {600, 1040, {{2, 2, 596, 960}, {40, 964, 160, 70}, {220, 964, 160, 70}, {400, 964, 160, 70}}}},
+        {96, 10000, laid_out_at(96)},
+        {120, 650, laid_out_at(120)},
+        {144, 780, laid_out_at(144)},
+        {192, 5000, laid_out_at(192)},
         // Too little room: the editor gives up the shortage, the buttons keep their height below it.
         {144, 750, {450, 750, {{2, 2, 447, 690}, {30, 693, 120, 53}, {165, 693, 120, 53}, {300, 693, 120, 53}}}},
         {192, 740, {600, 740, {{2, 2, 596, 660}, {40, 664, 160, 70}, {220, 664, 160, 70}, {400, 664, 160, 70}}}},

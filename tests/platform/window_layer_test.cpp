@@ -2,6 +2,7 @@
 
 #include "platform/display_dpi.h"
 #include "platform/system_folder.h"
+#include "support/report_window_layouts.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
@@ -112,6 +113,8 @@ RECT place_in(HWND control, HWND window)
     ::MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&r), 2);
     return r;
 }
+
+RECT rect_of(const testing::PixelBox& box) { return {box.left, box.top, box.left + box.width, box.top + box.height}; }
 
 std::string text_of(const RECT& r)
 {
@@ -327,25 +330,24 @@ TEST_F(WindowLayerTest, AnotherDpiLaysTheWindowOutAgainWhereTheSystemSuggestsWit
 
     struct Row {
         int dpi;
-        int client_width, client_height;  // before any fitting to the screen
-        RECT editor, button;              // left, top, right, bottom before any fitting
-        int suggested_room;               // client height the suggested rectangle holds
-        int picture_side;                 // of the picture drawn 16, 24 and 32 pixels square
+        int suggested_room;  // client height the suggested rectangle holds
+        int picture_side;    // of the picture drawn 16, 24 and 32 pixels square
     };
     const Row rows[] = {
-        {120, 375, 650, {1, 1, 374, 601}, {25, 603, 125, 647}, 5000, 16},
+        {120, 5000, 16},
         // The system suggests less height than the window would take: it takes that height.
-        {144, 450, 780, {2, 2, 449, 722}, {30, 723, 150, 776}, 600, 24},
-        {192, 600, 1040, {2, 2, 598, 962}, {40, 964, 200, 1034}, 5000, 32},
-        {96, 300, 520, {1, 1, 299, 481}, {20, 482, 100, 517}, 5000, 16},
+        {144, 600, 24},
+        {192, 5000, 32},
+        {96, 5000, 16},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.dpi);
+        const auto& expected = testing::report_window_layout(row.dpi);
         const auto style = static_cast<DWORD>(::GetWindowLongPtrW(window, GWL_STYLE));
         const RECT frame_at_dpi = window_rect_for_client(RECT{0, 0, 0, 0}, style, 0, row.dpi);
         const int frame_width = frame_at_dpi.right - frame_at_dpi.left;
         const int frame_height = frame_at_dpi.bottom - frame_at_dpi.top;
-        RECT suggested{10, 20, 10 + frame_width + row.client_width, 20 + frame_height + row.suggested_room};
+        RECT suggested{10, 20, 10 + frame_width + expected.client_width, 20 + frame_height + row.suggested_room};
         ::SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(row.dpi, row.dpi), reinterpret_cast<LPARAM>(&suggested));
         EXPECT_EQ(layer.dpi(), row.dpi);
 
@@ -358,18 +360,18 @@ TEST_F(WindowLayerTest, AnotherDpiLaysTheWindowOutAgainWhereTheSystemSuggestsWit
         ::GetMonitorInfoW(::MonitorFromWindow(window, MONITOR_DEFAULTTOPRIMARY), &monitor);
         const RECT work = monitor.rcWork;
         const int room = std::min(row.suggested_room, static_cast<int>(work.bottom - work.top) - frame_height);
-        const int shortage = std::max(0, row.client_height - room);
-        EXPECT_EQ(client.right, row.client_width);
-        EXPECT_EQ(client.bottom, row.client_height - shortage) << "as tall as the suggestion and the screen allow";
+        const int shortage = std::max(0, expected.client_height - room);
+        EXPECT_EQ(client.right, expected.client_width);
+        EXPECT_EQ(client.bottom, expected.client_height - shortage) << "as tall as the suggestion and the screen allow";
         EXPECT_EQ(frame.left, suggested.left) << "placed where the system suggests";
         EXPECT_TRUE(frame.top >= work.top && frame.bottom <= work.bottom);
         if (suggested.bottom <= work.bottom) {
             EXPECT_EQ(frame.top, suggested.top) << "a suggestion on the work area is taken as it is";
         }
 
-        RECT expected_editor = row.editor;
+        RECT expected_editor = rect_of(expected.controls[0]);
         expected_editor.bottom -= shortage;
-        RECT expected_button = row.button;
+        RECT expected_button = rect_of(expected.controls[1]);
         ::OffsetRect(&expected_button, 0, -shortage);
         const RECT editor_place = place_in(editor, window);
         const RECT button_place = place_in(button, window);

@@ -94,7 +94,7 @@ class LastBootFromOutput : public LastBoot, public ::testing::WithParamInterface
 std::string start_diagnosis(const std::wstring& program)
 {
     std::ostringstream out;
-    out << "stand-in present: " << (::GetFileAttributesW(program.c_str()) != INVALID_FILE_ATTRIBUTES);
+    out << "stand-in present: " << testing::path_exists(program);
     if (platform::run_hidden_for_output(L"\"" + program + L"\" statistics workstation ", 60'000).started) {
         out << "; a second start succeeded";
     } else {

@@ -4,6 +4,7 @@
 
 #include "platform/system_calls.h"
 #include "support/recorded_messages.h"
+#include "support/registry_values.h"
 
 #include <gtest/gtest.h>
 #include <ws2tcpip.h>
@@ -313,40 +314,12 @@ INSTANTIATE_TEST_SUITE_P(Bytes, HardwareAddress,
 // The browser's version value, written for real into the machine key and put back afterwards.
 class BrowserVersion : public ::testing::Test {
 protected:
-    static constexpr wchar_t KEY[] = L"Software\\Microsoft\\Internet Explorer";
-
-    void SetUp() override
-    {
-        ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key_.put(), nullptr),
-                  ERROR_SUCCESS);
-        DWORD size = 0;
-        had_value_ = ::RegQueryValueExW(key_.get(), L"svcVersion", nullptr, &type_, nullptr, &size) == ERROR_SUCCESS;
-        saved_.resize(size);
-        if (had_value_ && size > 0) {
-            ::RegQueryValueExW(key_.get(), L"svcVersion", nullptr, &type_, saved_.data(), &size);
-        }
-    }
-
-    void TearDown() override
-    {
-        if (had_value_) {
-            ::RegSetValueExW(key_.get(), L"svcVersion", 0, type_, saved_.data(), static_cast<DWORD>(saved_.size()));
-        } else {
-            ::RegDeleteValueW(key_.get(), L"svcVersion");
-        }
-    }
-
     void write(std::wstring_view text)
     {
-        ASSERT_EQ(::RegSetValueExW(key_.get(), L"svcVersion", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.data()),
-                                   static_cast<DWORD>(text.size() * sizeof(wchar_t))),
-                  ERROR_SUCCESS);
+        ASSERT_TRUE(values_.set(L"svcVersion", REG_SZ, text.data(), text.size() * sizeof(wchar_t)));
     }
 
-    platform::UniqueKey key_;
-    bool had_value_ = false;
-    DWORD type_ = REG_SZ;
-    std::vector<BYTE> saved_;
+    testing::RegistryValues values_{HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Internet Explorer"};
 };
 
 TEST_F(BrowserVersion, IsTheStoredText)
@@ -370,7 +343,7 @@ TEST_F(BrowserVersion, EmptyOrMissingValueIsEmpty)
 {
     write(L"");
     EXPECT_EQ(get_browser_version_text(), L"");
-    ::RegDeleteValueW(key_.get(), L"svcVersion");
+    ASSERT_TRUE(values_.remove(L"svcVersion"));
     EXPECT_EQ(get_browser_version_text(), L"");
 }
 

@@ -58,12 +58,6 @@ std::vector<std::wstring> report_lines(const std::wstring& text)
     }
 }
 
-std::string file_bytes(const std::filesystem::path& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), {}};
-}
-
 class ReportModeEndToEnd : public ::testing::Test {
 protected:
     void SetUp() override { std::filesystem::create_directories(sandbox_); }
@@ -75,7 +69,7 @@ protected:
     // The report file's lines: UTF-8 after a byte-order mark, CR LF between lines.
     std::vector<std::wstring> written_report_lines(const wchar_t* name)
     {
-        const std::string bytes = file_bytes(sandbox_ / name);
+        const std::string bytes = testing::file_bytes((sandbox_ / name).wstring());
         EXPECT_EQ(bytes.substr(0, 3), BYTE_ORDER_MARK);
         return report_lines(from_utf8(bytes.substr(3)));
     }

@@ -5,6 +5,7 @@
 #include "support/build_paths.h"
 #include "support/program_under_test.h"
 #include "support/registry_values.h"
+#include "support/report_window_layouts.h"
 
 #include <gtest/gtest.h>
 
@@ -18,28 +19,15 @@ namespace {
 
 using testing::ProgramUnderTest;
 
-struct Place {
-    int x, y, w, h;
-};
-
 struct DpiRow {
     int dpi;
-    int client_width;
-    int client_height;  // before any fitting to the screen
-    Place editor;
-    Place buttons[3];
     bool fits_the_test_screen;
     int two_lines;  // pixels from the first line of text to the third
 };
 
 void PrintTo(const DpiRow& row, std::ostream* out) { *out << row.dpi << " DPI"; }
 
-const DpiRow DPI_ROWS[] = {
-    {96, 300, 520, {1, 1, 298, 480}, {{20, 482, 80, 35}, {110, 482, 80, 35}, {200, 482, 80, 35}}, true, 28},
-    {120, 375, 650, {1, 1, 373, 600}, {{25, 603, 100, 44}, {138, 603, 100, 44}, {250, 603, 100, 44}}, true, 35},
-    {144, 450, 780, {2, 2, 447, 720}, {{30, 723, 120, 53}, {165, 723, 120, 53}, {300, 723, 120, 53}}, false, 42},
-    {192, 600, 1040, {2, 2, 596, 960}, {{40, 964, 160, 70}, {220, 964, 160, 70}, {400, 964, 160, 70}}, false, 56},
-};
+const DpiRow DPI_ROWS[] = {{96, true, 28}, {120, true, 35}, {144, false, 42}, {192, false, 56}};
 
 // The test's own thread reads the program's windows in device pixels, whatever its own DPI.
 class DeviceCoordinates {
@@ -83,14 +71,14 @@ RECT place_in_client(HWND control, HWND window)
     return r;
 }
 
-void expect_place(HWND control, HWND window, const Place& expected)
+void expect_place(HWND control, HWND window, const testing::PixelBox& expected)
 {
     ASSERT_NE(control, nullptr);
     const RECT r = place_in_client(control, window);
-    EXPECT_EQ(r.left, expected.x);
-    EXPECT_EQ(r.top, expected.y);
-    EXPECT_EQ(r.right - r.left, expected.w);
-    EXPECT_EQ(r.bottom - r.top, expected.h);
+    EXPECT_EQ(r.left, expected.left);
+    EXPECT_EQ(r.top, expected.top);
+    EXPECT_EQ(r.right - r.left, expected.width);
+    EXPECT_EQ(r.bottom - r.top, expected.height);
 }
 
 bool inside(const RECT& inner, const RECT& outer)
@@ -138,6 +126,7 @@ private:
 TEST_P(ShellAtDpi, WindowHasItsTitleControlsAndPlaces)
 {
     const DpiRow& row = GetParam();
+    const auto& layout = testing::report_window_layout(row.dpi);
     HWND window = program().main_window();
     EXPECT_EQ(testing::window_text(window), L"Tovalen");
 
@@ -148,25 +137,25 @@ TEST_P(ShellAtDpi, WindowHasItsTitleControlsAndPlaces)
     const RECT work = work_area(window);
     const int frame_height = (frame.bottom - frame.top) - client.bottom;
     const int room = (work.bottom - work.top) - frame_height;
-    EXPECT_EQ(row.client_height <= room, row.fits_the_test_screen) << "the test screen is not the one the table knows";
+    EXPECT_EQ(layout.client_height <= room, row.fits_the_test_screen) << "the test screen is not the one the table knows";
 
     // A window too tall for the screen is made as tall as the work area; only the report shrinks.
-    const int shortage = row.client_height <= room ? 0 : row.client_height - room;
-    EXPECT_EQ(client.right, row.client_width);
-    EXPECT_EQ(client.bottom, row.client_height - shortage);
+    const int shortage = layout.client_height <= room ? 0 : layout.client_height - room;
+    EXPECT_EQ(client.right, layout.client_width);
+    EXPECT_EQ(client.bottom, layout.client_height - shortage);
     EXPECT_TRUE(inside(frame, work)) << "the window sticks out of the work area";
     const int width = frame.right - frame.left;
     const int height = frame.bottom - frame.top;
     EXPECT_EQ(frame.left, work.left + ((work.right - work.left) - width) / 2) << "centred";
     EXPECT_EQ(frame.top, work.top + ((work.bottom - work.top) - height) / 2) << "centred";
 
-    Place editor = row.editor;
-    editor.h -= shortage;
+    testing::PixelBox editor = layout.controls[0];
+    editor.height -= shortage;
     expect_place(program().control(1), window, editor);
     for (int i = 0; i < 3; ++i) {
         SCOPED_TRACE(i + 2);
-        Place button = row.buttons[i];
-        button.y -= shortage;
+        testing::PixelBox button = layout.controls[i + 1];
+        button.top -= shortage;
         HWND control = program().control(i + 2);
         expect_place(control, window, button);
         EXPECT_TRUE(inside(place_in_client(control, window), client)) << "the button is cut off";

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 namespace tovalen::testing {
 
@@ -42,18 +43,28 @@ std::wstring program_folder()
 
 namespace tovalen::testing {
 
-std::wstring read_utf16_file(const std::wstring& path)
+bool path_exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::string file_bytes(const std::wstring& path)
 {
     FILE* file = _wfopen(path.c_str(), L"rb");
     if (file == nullptr) {
         return {};
     }
-    std::wstring text;
-    wchar_t block[512];
-    for (std::size_t count; (count = std::fread(block, sizeof(wchar_t), 512, file)) > 0;) {
-        text.append(block, count);
+    std::string bytes;
+    char block[4096];
+    for (std::size_t count; (count = std::fread(block, 1, sizeof block, file)) > 0;) {
+        bytes.append(block, count);
     }
     std::fclose(file);
+    return bytes;
+}
+
+std::wstring read_utf16_file(const std::wstring& path)
+{
+    const std::string bytes = file_bytes(path);
+    std::wstring text(bytes.size() / sizeof(wchar_t), L'\0');
+    std::memcpy(text.data(), bytes.data(), text.size() * sizeof(wchar_t));
     return text;
 }
 
@@ -80,7 +91,7 @@ std::vector<std::pair<std::wstring, std::wstring>> decode_json_on_host(const std
     }
     platform::UniqueKernelHandle process_handle(process.hProcess);
     platform::UniqueKernelHandle thread_handle(process.hThread);
-    if (!wait_until([&] { return ::GetFileAttributesW(decoded.c_str()) != INVALID_FILE_ATTRIBUTES; })) {
+    if (!wait_until([&] { return path_exists(decoded); })) {
         return {{L"error", L"python3 wrote no result"}};
     }
     const std::wstring fields = read_utf16_file(decoded);

@@ -16,6 +16,10 @@ std::wstring program_folder();
 // A file of the build folder, given relative to it with forward slashes.
 std::wstring build_file(const std::wstring& relative);
 
+// Whether anything, file or folder, is at the path.
+bool path_exists(const std::wstring& path);
+// A file's bytes; empty when it cannot be read.
+std::string file_bytes(const std::wstring& path);
 // The contents of a file written as UTF-16 code units without a byte-order mark (what the
 // stand-in programs record); empty when it cannot be read.
 std::wstring read_utf16_file(const std::wstring& path);

@@ -3,6 +3,7 @@
 // goes, and a put-back that fails fails the test, so a broken restore is never silent.
 #pragma once
 
+#include "support/build_paths.h"
 #include "support/polling.h"
 
 #include <windows.h>
@@ -88,7 +89,7 @@ class MovedAsideFile {
 public:
     MovedAsideFile(std::wstring path, std::wstring aside) : path_(std::move(path)), aside_(std::move(aside))
     {
-        if (exists(aside_) && !exists(path_)) {
+        if (path_exists(aside_) && !path_exists(path_)) {
             ::MoveFileW(aside_.c_str(), path_.c_str());
         }
         moved_ = ::MoveFileW(path_.c_str(), aside_.c_str()) != FALSE;
@@ -105,8 +106,6 @@ public:
     bool moved() const { return moved_; }
 
 private:
-    static bool exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
     std::wstring path_;
     std::wstring aside_;
     bool moved_ = false;

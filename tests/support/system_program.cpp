@@ -1,33 +1,22 @@
 #include "support/system_program.h"
 
+#include "platform/system_folder.h"
+#include "support/build_paths.h"
 #include "support/polling.h"
 
 #include <windows.h>
 
 namespace tovalen::testing {
 
-namespace {
-
-std::wstring system_folder()
-{
-    wchar_t folder[MAX_PATH] = {};
-    const UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
-    return length > 0 && length < MAX_PATH ? std::wstring(folder, length) : std::wstring();
-}
-
-bool exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-}  // namespace
-
 SystemProgram::SystemProgram(const std::wstring& name)
     : name_(name),
-      path_(system_folder() + L"\\" + name),
+      path_(platform::system_folder() + L"\\" + name),
       backup_(path_ + L".tovalen-test-original"),
       load_order_(HKEY_CURRENT_USER, L"Software\\Wine\\DllOverrides")
 {
     // Left behind by a run that ended before it could restore: that file is the original, and
     // the override that made Wine run the stand-in goes too.
-    if (exists(backup_)) {
+    if (path_exists(backup_)) {
         ::MoveFileExW(backup_.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING);
         ::RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Wine\\DllOverrides", name.c_str());
     }
@@ -40,7 +29,7 @@ bool SystemProgram::save_original()
     if (saved_) {
         return true;
     }
-    if (exists(backup_) || !exists(path_)) {
+    if (path_exists(backup_) || !path_exists(path_)) {
         return false;
     }
     saved_ = ::MoveFileW(path_.c_str(), backup_.c_str()) != FALSE;
@@ -55,7 +44,7 @@ bool SystemProgram::replace_with(const std::wstring& stand_in)
 
 bool SystemProgram::remove()
 {
-    return save_original() && (!exists(path_) || ::DeleteFileW(path_.c_str()) != FALSE);
+    return save_original() && (!path_exists(path_) || ::DeleteFileW(path_.c_str()) != FALSE);
 }
 
 bool SystemProgram::restore()
@@ -67,7 +56,7 @@ bool SystemProgram::restore()
         saved_ = !wait_until(
             [&] { return ::MoveFileExW(backup_.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE; });
     }
-    return load_order_restored && !saved_ && exists(path_) && !exists(backup_);
+    return load_order_restored && !saved_ && path_exists(path_) && !path_exists(backup_);
 }
 
 }  // namespace tovalen::testing
