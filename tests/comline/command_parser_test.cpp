@@ -12,9 +12,12 @@
 #include "comline/bstr_hook.h"
 #include "comline/comline.h"
 #include "comline/error_records.h"
+#include "comline/layer_fixture.h"
 
 namespace tovalen::comline {
 namespace {
+
+using testing::code_of;
 
 struct FreeParsedCommand {
     void operator()(ParsedCommand* command) const { free_parsed_command(command); }
@@ -32,11 +35,6 @@ ParseOutcome parse(std::wstring_view text)
     auto* raw = reinterpret_cast<ParsedCommand*>(static_cast<std::intptr_t>(0x10));
     const std::int64_t code = parse_command(text, &raw);
     return {code, ParsedCommandPtr(raw)};
-}
-
-std::int64_t code_of(HRESULT hr)
-{
-    return static_cast<std::int64_t>(static_cast<std::uint32_t>(hr));
 }
 
 std::wstring hex(std::uint64_t value)
@@ -103,7 +101,7 @@ struct PartExpectation {
 
 void PrintTo(const PartExpectation& part, std::ostream* out)
 {
-    *out << testing::PrintToString(part.name) << testing::PrintToString(part.rgvarg);
+    *out << ::testing::PrintToString(part.name) << ::testing::PrintToString(part.rgvarg);
 }
 
 // Reads a parsed command back the way the invocation code uses it. Elements of a block below
@@ -137,7 +135,7 @@ struct ParseRow {
 
 void PrintTo(const ParseRow& row, std::ostream* out)
 {
-    *out << testing::PrintToString(row.command);
+    *out << ::testing::PrintToString(row.command);
 }
 
 class Parses : public ::testing::TestWithParam<ParseRow> {};
@@ -286,7 +284,7 @@ struct FailureRow {
 
 void PrintTo(const FailureRow& row, std::ostream* out)
 {
-    *out << testing::PrintToString(row.command);
+    *out << ::testing::PrintToString(row.command);
 }
 
 class Fails : public ::testing::TestWithParam<FailureRow> {};
@@ -414,7 +412,7 @@ struct InterfaceRow {
 
 void PrintTo(const InterfaceRow& row, std::ostream* out)
 {
-    *out << testing::PrintToString(std::wstring(row.keyword)) << " naming " << static_cast<int>(row.naming);
+    *out << ::testing::PrintToString(std::wstring(row.keyword)) << " naming " << static_cast<int>(row.naming);
 }
 
 class InterfaceArguments : public ::testing::TestWithParam<InterfaceRow> {};
@@ -493,7 +491,7 @@ struct PartialRow {
 
 void PrintTo(const PartialRow& row, std::ostream* out)
 {
-    *out << testing::PrintToString(std::wstring(row.label));
+    *out << ::testing::PrintToString(std::wstring(row.label));
 }
 
 class FailedParse : public ::testing::TestWithParam<PartialRow> {};
@@ -626,7 +624,7 @@ struct HookRow {
 
 void PrintTo(const HookRow& row, std::ostream* out)
 {
-    *out << testing::PrintToString(row.command) << " failing call " << row.failing_call;
+    *out << ::testing::PrintToString(row.command) << " failing call " << row.failing_call;
 }
 
 class BstrHook : public ::testing::TestWithParam<HookRow> {};

@@ -110,7 +110,7 @@ TEST_F(DictionaryTest, WalksAPathThroughAnObjectItHolds)
         EXPECT_EQ(read_text(object, L"Item('inner')\\Twice('4')"), L"8");
         EXPECT_EQ(read_integer(object, L"Item('missing')\\Number"), 0);
         // An absent key gives an empty item, which is no object.
-        EXPECT_EQ(last_error_code(), static_cast<std::int64_t>(static_cast<std::uint32_t>(DISP_E_TYPEMISMATCH)));
+        EXPECT_EQ(last_error_code(), code_of(DISP_E_TYPEMISMATCH));
         auto* held = static_cast<ComLineObject*>(read_object(object, L"Item('inner')", nullptr, VT_DISPATCH));
         ASSERT_NE(held, nullptr);
         EXPECT_EQ(held->dispatch, static_cast<IDispatch*>(inner));
@@ -150,7 +150,7 @@ TEST_F(DictionaryTest, EnumeratesItsKeys)
     EXPECT_EQ(last_error_code(), 0);
     // Keys are texts, which no conversion makes into objects.
     EXPECT_EQ(next_object(keys), nullptr);
-    EXPECT_EQ(last_error_code(), static_cast<std::int64_t>(static_cast<std::uint32_t>(DISP_E_TYPEMISMATCH)));
+    EXPECT_EQ(last_error_code(), code_of(DISP_E_TYPEMISMATCH));
     EXPECT_EQ(release_enumeration(keys), 0);
     EXPECT_EQ(live_object_count(), 1);
 }
@@ -237,7 +237,7 @@ TEST_F(EnumerationTest, ElementsThatAreNoObjectsComeAsVariantsOnly)
     ASSERT_NE(walk, nullptr);
 
     EXPECT_EQ(next_object(walk), nullptr);
-    EXPECT_EQ(last_error_code(), static_cast<std::int64_t>(static_cast<std::uint32_t>(DISP_E_TYPEMISMATCH)));
+    EXPECT_EQ(last_error_code(), code_of(DISP_E_TYPEMISMATCH));
     // An element that is a null object cannot stand in a record.
     EXPECT_EQ(next_object(walk), nullptr);
     EXPECT_EQ(last_error_code(), 1);
@@ -277,9 +277,9 @@ TEST_F(EnumerationTest, OpensTheCollectionAMemberGives)
         EXPECT_EQ(last_error_text(),
                   L"The operation completed, but was only partially successful. (The property returned a NULL object!)");
         EXPECT_EQ(open_enumeration(owner, L"Number"), nullptr);
-        EXPECT_EQ(last_error_code(), static_cast<std::int64_t>(static_cast<std::uint32_t>(DISP_E_TYPEMISMATCH)));
+        EXPECT_EQ(last_error_code(), code_of(DISP_E_TYPEMISMATCH));
         EXPECT_EQ(open_enumeration(owner, L"Missing"), nullptr);
-        EXPECT_EQ(last_error_code(), static_cast<std::int64_t>(static_cast<std::uint32_t>(DISP_E_UNKNOWNNAME)));
+        EXPECT_EQ(last_error_code(), code_of(DISP_E_UNKNOWNNAME));
         EXPECT_EQ(live_object_count(), 1);
         release_object(owner);
         EXPECT_EQ(parent->references(), 1u);
@@ -299,14 +299,13 @@ TEST_F(EnumerationTest, ACollectionWhoseEnumeratorIsUnusableIsRefused)
         std::int64_t code;
         std::wstring text;
     };
-    auto code = [](HRESULT hr) { return static_cast<std::int64_t>(static_cast<std::uint32_t>(hr)); };
     const std::vector<Row> rows{
-        {"a number", returns_integer(3), code(E_NOINTERFACE), L"Method is not implemented."},
-        {"no object", returns_unknown(nullptr), code(E_NOINTERFACE), L"Method is not implemented."},
-        {"an object without IEnumVARIANT", returns_object(odd), code(E_NOINTERFACE), L"Method is not implemented."},
-        {"an exception", raises(L"No items today", false), code(DISP_E_EXCEPTION), L"No items today"},
+        {"a number", returns_integer(3), code_of(E_NOINTERFACE), L"Method is not implemented."},
+        {"no object", returns_unknown(nullptr), code_of(E_NOINTERFACE), L"Method is not implemented."},
+        {"an object without IEnumVARIANT", returns_object(odd), code_of(E_NOINTERFACE), L"Method is not implemented."},
+        {"an exception", raises(L"No items today", false), code_of(DISP_E_EXCEPTION), L"No items today"},
         {"a failure", [](const DISPPARAMS&, WORD, VARIANT*, EXCEPINFO*) { return DISP_E_MEMBERNOTFOUND; },
-         code(DISP_E_MEMBERNOTFOUND),
+         code_of(DISP_E_MEMBERNOTFOUND),
          L"Member not found. (Check that you have not omitted any optional parameters and are not trying to set a "
          L"read-only property etc.)"},
     };
