@@ -175,23 +175,6 @@ struct Collection {
     Collection& operator=(const Collection&) = delete;
 };
 
-VARIANT object_element(IDispatch* object)
-{
-    VARIANT element;
-    V_VT(&element) = VT_DISPATCH;
-    V_DISPATCH(&element) = object;
-    object->AddRef();
-    return element;
-}
-
-VARIANT integer_element(std::int32_t value)
-{
-    VARIANT element;
-    V_VT(&element) = VT_I4;
-    V_I4(&element) = value;
-    return element;
-}
-
 TEST_F(EnumerationTest, WalksObjectsToTheEndAndAgainAfterAReset)
 {
     auto* first = new TestDispatch();
@@ -199,7 +182,9 @@ TEST_F(EnumerationTest, WalksObjectsToTheEndAndAgainAfterAReset)
     auto* second = new TestDispatch();
     second->add_member(L"Number", 1, returns_integer(2));
     {
-        Collection collection({object_element(first), object_element(second)});
+        first->AddRef();  // the collection takes these references over
+        second->AddRef();
+        Collection collection({object_value(first), object_value(second)});
         ComLineObject* owner = wrap_interface(collection.object);
         ComLineEnumeration* walk = open_enumeration(owner, L"");
         ASSERT_NE(walk, nullptr) << std::hex << last_error_code();
@@ -228,10 +213,7 @@ TEST_F(EnumerationTest, WalksObjectsToTheEndAndAgainAfterAReset)
 
 TEST_F(EnumerationTest, ElementsThatAreNoObjectsComeAsVariantsOnly)
 {
-    VARIANT no_object;
-    V_VT(&no_object) = VT_DISPATCH;
-    V_DISPATCH(&no_object) = nullptr;
-    Collection collection({integer_element(5), no_object, integer_element(6)});
+    Collection collection({long_value(5), object_value(nullptr), long_value(6)});
     ComLineObject* owner = wrap_interface(collection.object);
     ComLineEnumeration* walk = open_enumeration(owner, L"");
     ASSERT_NE(walk, nullptr);
@@ -257,7 +239,8 @@ TEST_F(EnumerationTest, OpensTheCollectionAMemberGives)
 {
     auto* element = new TestDispatch();
     {
-        Collection collection({object_element(element)});
+        element->AddRef();  // the collection takes it over
+        Collection collection({object_value(element)});
         auto* parent = new TestDispatch();
         parent->add_member(L"Items", 1, returns_object(collection.object));
         parent->add_member(L"Nothing", 2, returns_object(nullptr));
