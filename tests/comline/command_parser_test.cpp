@@ -13,10 +13,12 @@
 #include "comline/comline.h"
 #include "comline/error_records.h"
 #include "comline/layer_fixture.h"
+#include "comline/test_objects.h"
 
 namespace tovalen::comline {
 namespace {
 
+using testing::address_of;
 using testing::code_of;
 
 struct FreeParsedCommand {
@@ -355,28 +357,14 @@ INSTANTIATE_TEST_SUITE_P(
                       FailureRow{L"a\\M(" + numbered_arguments(21) + L")", E_OUTOFMEMORY}));
 
 // An IDispatch that counts its references and fails the test on any other call.
-class CountingDispatch final : public IDispatch {
+class CountingDispatch final : public testing::Counted<IDispatch> {
 public:
-    ULONG references() const { return references_; }
+    CountingDispatch() : Counted(testing::AtZero::stays) {}
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
-    {
-        if (out == nullptr) {
-            return E_POINTER;
-        }
-        if (iid == IID_IUnknown || iid == IID_IDispatch) {
-            *out = static_cast<IDispatch*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
     ULONG STDMETHODCALLTYPE Release() override
     {
-        EXPECT_GT(references_, 1u) << "the test's own reference was released";
-        return --references_;
+        EXPECT_GT(references(), 1u) << "the test's own reference was released";
+        return Counted::Release();
     }
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return unexpected(); }
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return unexpected(); }
@@ -392,13 +380,7 @@ private:
         ADD_FAILURE() << "the parser must not call the object";
         return E_NOTIMPL;
     }
-    ULONG references_ = 1;
 };
-
-std::wstring address_of(const void* pointer)
-{
-    return std::to_wstring(reinterpret_cast<std::intptr_t>(pointer));
-}
 
 // How an interface argument names its object.
 enum class Naming { dispatch_address, record_address, zero };
