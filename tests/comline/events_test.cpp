@@ -1265,7 +1265,8 @@ constexpr wchar_t HOSTED_CONTROL_CLASS[] = L"{6D1F2C8A-43B7-4E0D-9C51-2A7E903B18
 constexpr IID IID_AMBIENT_DISPATCH = {0xB6EA2051, 0x048A, 0x11D1, {0x82, 0xB9, 0x00, 0xC0, 0x4F, 0xB9, 0x94, 0x2E}};
 
 // As little of an ActiveX control as the hosting accepts: IOleObject, keeping its client site.
-// On IOleObject itself the object it belongs to answers for IUnknown; on a Counted one it answers.
+// Built on IOleObject, the object it is part of answers for IUnknown; built on a Counted
+// IOleObject, it answers itself.
 template <typename OleObject>
 class OleObjectPart : public OleObject {
 public:
