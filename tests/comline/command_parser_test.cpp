@@ -12,9 +12,14 @@
 #include "comline/bstr_hook.h"
 #include "comline/comline.h"
 #include "comline/error_records.h"
+#include "comline/layer_fixture.h"
+#include "comline/test_objects.h"
 
 namespace tovalen::comline {
 namespace {
+
+using testing::address_of;
+using testing::code_of;
 
 struct FreeParsedCommand {
     void operator()(ParsedCommand* command) const { free_parsed_command(command); }
@@ -32,11 +37,6 @@ ParseOutcome parse(std::wstring_view text)
     auto* raw = reinterpret_cast<ParsedCommand*>(static_cast<std::intptr_t>(0x10));
     const std::int64_t code = parse_command(text, &raw);
     return {code, ParsedCommandPtr(raw)};
-}
-
-std::int64_t code_of(HRESULT hr)
-{
-    return static_cast<std::int64_t>(static_cast<std::uint32_t>(hr));
 }
 
 std::wstring hex(std::uint64_t value)
@@ -103,7 +103,7 @@ struct PartExpectation {
 
 void PrintTo(const PartExpectation& part, std::ostream* out)
 {
-    *out << testing::PrintToString(part.name) << testing::PrintToString(part.rgvarg);
+    *out << ::testing::PrintToString(part.name) << ::testing::PrintToString(part.rgvarg);
 }
 
 // Reads a parsed command back the way the invocation code uses it. Elements of a block below
@@ -137,7 +137,7 @@ struct ParseRow {
 
 void PrintTo(const ParseRow& row, std::ostream* out)
 {
-    *out << testing::PrintToString(row.command);
+    *out << ::testing::PrintToString(row.command);
 }
 
 class Parses : public ::testing::TestWithParam<ParseRow> {};
@@ -286,7 +286,7 @@ struct FailureRow {
 
 void PrintTo(const FailureRow& row, std::ostream* out)
 {
-    *out << testing::PrintToString(row.command);
+    *out << ::testing::PrintToString(row.command);
 }
 
 class Fails : public ::testing::TestWithParam<FailureRow> {};
@@ -357,28 +357,14 @@ INSTANTIATE_TEST_SUITE_P(
                       FailureRow{L"a\\M(" + numbered_arguments(21) + L")", E_OUTOFMEMORY}));
 
 // An IDispatch that counts its references and fails the test on any other call.
-class CountingDispatch final : public IDispatch {
+class CountingDispatch final : public testing::Counted<IDispatch> {
 public:
-    ULONG references() const { return references_; }
+    CountingDispatch() : Counted(testing::AtZero::stays) {}
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
-    {
-        if (out == nullptr) {
-            return E_POINTER;
-        }
-        if (iid == IID_IUnknown || iid == IID_IDispatch) {
-            *out = static_cast<IDispatch*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
     ULONG STDMETHODCALLTYPE Release() override
     {
-        EXPECT_GT(references_, 1u) << "the test's own reference was released";
-        return --references_;
+        EXPECT_GT(references(), 1u) << "the test's own reference was released";
+        return Counted::Release();
     }
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return unexpected(); }
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return unexpected(); }
@@ -394,13 +380,7 @@ private:
         ADD_FAILURE() << "the parser must not call the object";
         return E_NOTIMPL;
     }
-    ULONG references_ = 1;
 };
-
-std::wstring address_of(const void* pointer)
-{
-    return std::to_wstring(reinterpret_cast<std::intptr_t>(pointer));
-}
 
 // How an interface argument names its object.
 enum class Naming { dispatch_address, record_address, zero };
@@ -414,7 +394,7 @@ struct InterfaceRow {
 
 void PrintTo(const InterfaceRow& row, std::ostream* out)
 {
-    *out << testing::PrintToString(std::wstring(row.keyword)) << " naming " << static_cast<int>(row.naming);
+    *out << ::testing::PrintToString(std::wstring(row.keyword)) << " naming " << static_cast<int>(row.naming);
 }
 
 class InterfaceArguments : public ::testing::TestWithParam<InterfaceRow> {};
@@ -493,7 +473,7 @@ struct PartialRow {
 
 void PrintTo(const PartialRow& row, std::ostream* out)
 {
-    *out << testing::PrintToString(std::wstring(row.label));
+    *out << ::testing::PrintToString(std::wstring(row.label));
 }
 
 class FailedParse : public ::testing::TestWithParam<PartialRow> {};
@@ -626,7 +606,7 @@ struct HookRow {
 
 void PrintTo(const HookRow& row, std::ostream* out)
 {
-    *out << testing::PrintToString(row.command) << " failing call " << row.failing_call;
+    *out << ::testing::PrintToString(row.command) << " failing call " << row.failing_call;
 }
 
 class BstrHook : public ::testing::TestWithParam<HookRow> {};

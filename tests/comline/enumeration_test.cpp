@@ -110,7 +110,7 @@ TEST_F(DictionaryTest, WalksAPathThroughAnObjectItHolds)
         EXPECT_EQ(read_text(object, L"Item('inner')\\Twice('4')"), L"8");
         EXPECT_EQ(read_integer(object, L"Item('missing')\\Number"), 0);
         // An absent key gives an empty item, which is no object.
-        EXPECT_EQ(last_error_code(), static_cast<std::int64_t>(static_cast<std::uint32_t>(DISP_E_TYPEMISMATCH)));
+        EXPECT_EQ(last_error_code(), code_of(DISP_E_TYPEMISMATCH));
         auto* held = static_cast<ComLineObject*>(read_object(object, L"Item('inner')", nullptr, VT_DISPATCH));
         ASSERT_NE(held, nullptr);
         EXPECT_EQ(held->dispatch, static_cast<IDispatch*>(inner));
@@ -150,7 +150,7 @@ TEST_F(DictionaryTest, EnumeratesItsKeys)
     EXPECT_EQ(last_error_code(), 0);
     // Keys are texts, which no conversion makes into objects.
     EXPECT_EQ(next_object(keys), nullptr);
-    EXPECT_EQ(last_error_code(), static_cast<std::int64_t>(static_cast<std::uint32_t>(DISP_E_TYPEMISMATCH)));
+    EXPECT_EQ(last_error_code(), code_of(DISP_E_TYPEMISMATCH));
     EXPECT_EQ(release_enumeration(keys), 0);
     EXPECT_EQ(live_object_count(), 1);
 }
@@ -175,23 +175,6 @@ struct Collection {
     Collection& operator=(const Collection&) = delete;
 };
 
-VARIANT object_element(IDispatch* object)
-{
-    VARIANT element;
-    V_VT(&element) = VT_DISPATCH;
-    V_DISPATCH(&element) = object;
-    object->AddRef();
-    return element;
-}
-
-VARIANT integer_element(std::int32_t value)
-{
-    VARIANT element;
-    V_VT(&element) = VT_I4;
-    V_I4(&element) = value;
-    return element;
-}
-
 TEST_F(EnumerationTest, WalksObjectsToTheEndAndAgainAfterAReset)
 {
     auto* first = new TestDispatch();
@@ -199,7 +182,9 @@ TEST_F(EnumerationTest, WalksObjectsToTheEndAndAgainAfterAReset)
     auto* second = new TestDispatch();
     second->add_member(L"Number", 1, returns_integer(2));
     {
-        Collection collection({object_element(first), object_element(second)});
+        first->AddRef();  // the collection takes these references over
+        second->AddRef();
+        Collection collection({object_value(first), object_value(second)});
         ComLineObject* owner = wrap_interface(collection.object);
         ComLineEnumeration* walk = open_enumeration(owner, L"");
         ASSERT_NE(walk, nullptr) << std::hex << last_error_code();
@@ -228,16 +213,13 @@ TEST_F(EnumerationTest, WalksObjectsToTheEndAndAgainAfterAReset)
 
 TEST_F(EnumerationTest, ElementsThatAreNoObjectsComeAsVariantsOnly)
 {
-    VARIANT no_object;
-    V_VT(&no_object) = VT_DISPATCH;
-    V_DISPATCH(&no_object) = nullptr;
-    Collection collection({integer_element(5), no_object, integer_element(6)});
+    Collection collection({long_value(5), object_value(nullptr), long_value(6)});
     ComLineObject* owner = wrap_interface(collection.object);
     ComLineEnumeration* walk = open_enumeration(owner, L"");
     ASSERT_NE(walk, nullptr);
 
     EXPECT_EQ(next_object(walk), nullptr);
-    EXPECT_EQ(last_error_code(), static_cast<std::int64_t>(static_cast<std::uint32_t>(DISP_E_TYPEMISMATCH)));
+    EXPECT_EQ(last_error_code(), code_of(DISP_E_TYPEMISMATCH));
     // An element that is a null object cannot stand in a record.
     EXPECT_EQ(next_object(walk), nullptr);
     EXPECT_EQ(last_error_code(), 1);
@@ -257,7 +239,8 @@ TEST_F(EnumerationTest, OpensTheCollectionAMemberGives)
 {
     auto* element = new TestDispatch();
     {
-        Collection collection({object_element(element)});
+        element->AddRef();  // the collection takes it over
+        Collection collection({object_value(element)});
         auto* parent = new TestDispatch();
         parent->add_member(L"Items", 1, returns_object(collection.object));
         parent->add_member(L"Nothing", 2, returns_object(nullptr));
@@ -277,9 +260,9 @@ TEST_F(EnumerationTest, OpensTheCollectionAMemberGives)
         EXPECT_EQ(last_error_text(),
                   L"The operation completed, but was only partially successful. (The property returned a NULL object!)");
         EXPECT_EQ(open_enumeration(owner, L"Number"), nullptr);
-        EXPECT_EQ(last_error_code(), static_cast<std::int64_t>(static_cast<std::uint32_t>(DISP_E_TYPEMISMATCH)));
+        EXPECT_EQ(last_error_code(), code_of(DISP_E_TYPEMISMATCH));
         EXPECT_EQ(open_enumeration(owner, L"Missing"), nullptr);
-        EXPECT_EQ(last_error_code(), static_cast<std::int64_t>(static_cast<std::uint32_t>(DISP_E_UNKNOWNNAME)));
+        EXPECT_EQ(last_error_code(), code_of(DISP_E_UNKNOWNNAME));
         EXPECT_EQ(live_object_count(), 1);
         release_object(owner);
         EXPECT_EQ(parent->references(), 1u);
@@ -299,14 +282,13 @@ TEST_F(EnumerationTest, ACollectionWhoseEnumeratorIsUnusableIsRefused)
         std::int64_t code;
         std::wstring text;
     };
-    auto code = [](HRESULT hr) { return static_cast<std::int64_t>(static_cast<std::uint32_t>(hr)); };
     const std::vector<Row> rows{
-        {"a number", returns_integer(3), code(E_NOINTERFACE), L"Method is not implemented."},
-        {"no object", returns_unknown(nullptr), code(E_NOINTERFACE), L"Method is not implemented."},
-        {"an object without IEnumVARIANT", returns_object(odd), code(E_NOINTERFACE), L"Method is not implemented."},
-        {"an exception", raises(L"No items today", false), code(DISP_E_EXCEPTION), L"No items today"},
+        {"a number", returns_integer(3), code_of(E_NOINTERFACE), L"Method is not implemented."},
+        {"no object", returns_unknown(nullptr), code_of(E_NOINTERFACE), L"Method is not implemented."},
+        {"an object without IEnumVARIANT", returns_object(odd), code_of(E_NOINTERFACE), L"Method is not implemented."},
+        {"an exception", raises(L"No items today", false), code_of(DISP_E_EXCEPTION), L"No items today"},
         {"a failure", [](const DISPPARAMS&, WORD, VARIANT*, EXCEPINFO*) { return DISP_E_MEMBERNOTFOUND; },
-         code(DISP_E_MEMBERNOTFOUND),
+         code_of(DISP_E_MEMBERNOTFOUND),
          L"Member not found. (Check that you have not omitted any optional parameters and are not trying to set a "
          L"read-only property etc.)"},
     };

@@ -2,6 +2,7 @@
 // record's life across threads.
 #include "comline/error_records.h"
 #include "comline/gate.h"
+#include "comline/layer_fixture.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -13,12 +14,8 @@
 namespace tovalen::comline {
 namespace {
 
+using testing::code_of;
 using testing::Gate;
-
-constexpr std::int64_t code_of(HRESULT hr)
-{
-    return static_cast<std::int64_t>(static_cast<std::uint32_t>(hr));
-}
 
 const std::wstring INVALID_CLASS =
     L"Invalid progID/CLSID. Check your spelling of the programmatic identifier. Also check that "

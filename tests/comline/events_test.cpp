@@ -15,12 +15,13 @@
 #include <vector>
 
 #include "comline/comline.h"
+#include "comline/layer_fixture.h"
+#include "comline/test_objects.h"
 #include "platform/handles.h"
 
-namespace tovalen::comline {
+namespace tovalen::comline::testing {
 namespace {
 
-using platform::CoInitGuard;
 using platform::ComPtr;
 using platform::UniqueBstr;
 using platform::UniqueLibrary;
@@ -47,11 +48,6 @@ constexpr DISPID ASK_VARIANT = 8;
 // Member of StatusEvents.
 constexpr DISPID STATUS_CHANGED = 1;
 
-std::int64_t code(HRESULT hr)
-{
-    return static_cast<std::int64_t>(static_cast<std::uint32_t>(hr));
-}
-
 ComPtr<ITypeLib> load_event_library()
 {
     wchar_t program[MAX_PATH] = {};
@@ -69,14 +65,13 @@ ComPtr<ITypeLib> load_event_library()
 
 // A connection point that keeps the sinks it was given, as a real event source does: it asks
 // each for the event interface and calls it on every event.
-class ConnectionPoint final : public IConnectionPoint {
+class ConnectionPoint final : public Counted<IConnectionPoint> {
 public:
     ConnectionPoint(IConnectionPointContainer* container, const IID& event_interface)
-        : container_(container), event_interface_(event_interface)
+        : Counted(AtZero::stays), container_(container), event_interface_(event_interface)
     {
     }
 
-    LONG references() const { return references_; }
     std::size_t connections() const { return sinks_.size(); }
     int advise_calls() const { return advise_calls_; }
     int unadvise_calls() const { return unadvise_calls_; }
@@ -95,19 +90,6 @@ public:
         }
         return hr;
     }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
-    {
-        if (iid == IID_IUnknown || iid == IID_IConnectionPoint) {
-            *out = static_cast<IConnectionPoint*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++references_); }
-    ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--references_); }
 
     HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID* iid) override
     {
@@ -154,7 +136,6 @@ private:
     };
     IConnectionPointContainer* container_;
     IID event_interface_;
-    LONG references_ = 1;
     std::vector<Connection> sinks_;
     DWORD next_cookie_ = 0x100;
     int advise_calls_ = 0;
@@ -162,34 +143,17 @@ private:
 };
 
 // Counts the enumerators alive, so that a test sees each one released.
-class ConnectionPointWalk final : public IEnumConnectionPoints {
+class ConnectionPointWalk final : public Counted<IEnumConnectionPoints> {
 public:
     static inline int alive = 0;
 
-    explicit ConnectionPointWalk(std::vector<ConnectionPoint*> points) : points_(std::move(points)) { ++alive; }
-    ~ConnectionPointWalk() { --alive; }
-    ConnectionPointWalk(const ConnectionPointWalk&) = delete;
-    ConnectionPointWalk& operator=(const ConnectionPointWalk&) = delete;
+    explicit ConnectionPointWalk(std::vector<ConnectionPoint*> points)
+        : Counted(AtZero::deletes_itself), points_(std::move(points))
+    {
+        ++alive;
+    }
+    ~ConnectionPointWalk() override { --alive; }
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
-    {
-        if (iid == IID_IUnknown || iid == IID_IEnumConnectionPoints) {
-            *out = static_cast<IEnumConnectionPoints*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++references_); }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        const LONG left = --references_;
-        if (left == 0) {
-            delete this;
-        }
-        return static_cast<ULONG>(left);
-    }
     HRESULT STDMETHODCALLTYPE Next(ULONG wanted, IConnectionPoint** points, ULONG* fetched) override
     {
         ULONG given = 0;
@@ -217,7 +181,6 @@ public:
 private:
     std::vector<ConnectionPoint*> points_;
     std::size_t next_ = 0;
-    LONG references_ = 1;
 };
 
 // How the object tells about its type information.
@@ -232,9 +195,10 @@ struct SourceShape {
 // The connectable object: its IDispatch describes IEventSource of the library, its container
 // offers the points of its shape in order. Counts references and never deletes itself, so that
 // a test can see every reference given back.
-class EventSource final : public IDispatch, public IConnectionPointContainer, public IProvideClassInfo {
+class EventSource final : public Counted<IDispatch, IConnectionPointContainer, IProvideClassInfo> {
 public:
-    EventSource(ComPtr<ITypeLib> library, const SourceShape& shape) : library_(std::move(library)), shape_(shape)
+    EventSource(ComPtr<ITypeLib> library, const SourceShape& shape)
+        : Counted(AtZero::stays), library_(std::move(library)), shape_(shape)
     {
         for (const IID& iid : shape.points) {
             points_.push_back(std::make_unique<ConnectionPoint>(this, iid));
@@ -242,7 +206,6 @@ public:
     }
 
     IDispatch* dispatch() { return static_cast<IDispatch*>(this); }
-    LONG references() const { return references_; }
     // Makes the source an ActiveX control too: the part answers for IOleObject, the source for
     // everything else, so that every interface leads to every other.
     void offer_control(IOleObject* part) { control_ = part; }
@@ -259,25 +222,16 @@ public:
         return nullptr;
     }
 
+    // The shape withholds what it does not offer.
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
     {
-        if (iid == IID_IUnknown || iid == IID_IDispatch) {
-            *out = static_cast<IDispatch*>(this);
-        } else if (iid == IID_IConnectionPointContainer && shape_.connectable) {
-            *out = static_cast<IConnectionPointContainer*>(this);
-        } else if (iid == IID_IProvideClassInfo && shape_.route == TypeInfoRoute::class_info) {
-            *out = static_cast<IProvideClassInfo*>(this);
-        } else if (iid == IID_IOleObject && control_ != nullptr) {
-            *out = control_;
-        } else {
+        if ((iid == IID_IConnectionPointContainer && !shape_.connectable) ||
+            (iid == IID_IProvideClassInfo && shape_.route != TypeInfoRoute::class_info)) {
             *out = nullptr;
             return E_NOINTERFACE;
         }
-        AddRef();
-        return S_OK;
+        return Counted::QueryInterface(iid, out);
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++references_); }
-    ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--references_); }
 
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override
     {
@@ -325,48 +279,14 @@ public:
         return S_OK;
     }
 
+protected:
+    void* extra_interface(REFIID iid) override { return iid == IID_IOleObject ? control_ : nullptr; }
+
 private:
     ComPtr<ITypeLib> library_;
     SourceShape shape_;
-    LONG references_ = 1;
     std::vector<std::unique_ptr<ConnectionPoint>> points_;
     IOleObject* control_ = nullptr;
-};
-
-// An object passed as an event argument; counts its references.
-class Item final : public IDispatch {
-public:
-    LONG references() const { return references_; }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
-    {
-        if (iid == IID_IUnknown || iid == IID_IDispatch) {
-            *out = static_cast<IDispatch*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++references_); }
-    ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--references_); }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override
-    {
-        *count = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override
-    {
-        return DISP_E_UNKNOWNNAME;
-    }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override
-    {
-        return DISP_E_MEMBERNOTFOUND;
-    }
-
-private:
-    LONG references_ = 1;
 };
 
 // ---- Recording callbacks ----
@@ -459,6 +379,23 @@ bool window_has_property(HWND window, const wchar_t* name)
     return ::GetPropW(window, name) != nullptr;
 }
 
+std::int64_t number_of(HWND window)
+{
+    return static_cast<std::int64_t>(reinterpret_cast<std::intptr_t>(window));
+}
+
+HWND window_of(std::int64_t number)
+{
+    return reinterpret_cast<HWND>(static_cast<std::intptr_t>(number));
+}
+
+// The window a caller hands to create_automation_object.
+UniqueWindow make_host_window()
+{
+    return UniqueWindow(::CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr,
+                                          nullptr, ::GetModuleHandleW(nullptr), nullptr));
+}
+
 // Positional arguments go into rgvarg from the last to the first.
 struct Arguments {
     std::vector<VARIANT> values;
@@ -475,43 +412,6 @@ struct Arguments {
     }
 };
 
-VARIANT long_value(LONG value)
-{
-    VARIANT v;
-    ::VariantInit(&v);
-    V_VT(&v) = VT_I4;
-    V_I4(&v) = value;
-    return v;
-}
-
-VARIANT real_value(double value)
-{
-    VARIANT v;
-    ::VariantInit(&v);
-    V_VT(&v) = VT_R8;
-    V_R8(&v) = value;
-    return v;
-}
-
-// Borrowed: the BSTR stays the test's, as a source's arguments stay the source's.
-VARIANT text_value(BSTR text)
-{
-    VARIANT v;
-    ::VariantInit(&v);
-    V_VT(&v) = VT_BSTR;
-    V_BSTR(&v) = text;
-    return v;
-}
-
-VARIANT object_value(IDispatch* object)
-{
-    VARIANT v;
-    ::VariantInit(&v);
-    V_VT(&v) = VT_DISPATCH;
-    V_DISPATCH(&v) = object;
-    return v;
-}
-
 // ---- One object under test: the source, its ComLineObject and a real container window ----
 
 class SourceUnderTest {
@@ -521,8 +421,7 @@ public:
     {
         object_ = wrap_interface(source_.dispatch());
         if (with_window) {
-            window_.reset(::CreateWindowExW(0, L"STATIC", L"events", 0, 0, 0, 10, 10, nullptr, nullptr,
-                                            ::GetModuleHandleW(nullptr), nullptr));
+            window_ = make_host_window();
             object_->container_window = window_.get();
         }
     }
@@ -536,9 +435,9 @@ public:
     {
         release_object(object_);
         EXPECT_EQ(live_object_count(), start_count_);
-        EXPECT_EQ(source_.references(), 1);
+        EXPECT_EQ(source_.references(), 1u);
         for (std::size_t index = 0; index < source_.point_count(); ++index) {
-            EXPECT_EQ(source_.point(index).references(), 1) << "point " << index;
+            EXPECT_EQ(source_.point(index).references(), 1u) << "point " << index;
             EXPECT_EQ(source_.point(index).connections(), 0u) << "point " << index;
         }
         EXPECT_EQ(ConnectionPointWalk::alive, 0);
@@ -574,12 +473,18 @@ private:
     UniqueWindow window_;
 };
 
-class EventsTest : public ::testing::Test {
+class EventsTest : public LayerTest {
 protected:
-    void SetUp() override { recorder = Recorder{}; }
-    void TearDown() override { recorder = Recorder{}; }
-
-    CoInitGuard com_;
+    void SetUp() override
+    {
+        LayerTest::SetUp();
+        recorder = Recorder{};
+    }
+    void TearDown() override
+    {
+        recorder = Recorder{};
+        LayerTest::TearDown();
+    }
 };
 
 // ---- The method table ----
@@ -626,8 +531,8 @@ TEST_F(EventsTest, FirstHandlerConnectsThroughTheDescribedConnectionPoint)
     for (const ConnectCase& row : cases) {
         SCOPED_TRACE(row.label);
         SourceUnderTest test(row.shape);
-        EXPECT_EQ(test.attach(L"", catch_all, 0, row.event_interface), code(row.expected));
-        EXPECT_EQ(last_error_code(), code(row.expected));
+        EXPECT_EQ(test.attach(L"", catch_all, 0, row.event_interface), code_of(row.expected));
+        EXPECT_EQ(last_error_code(), code_of(row.expected));
         EXPECT_EQ(test.object()->event_sink != nullptr, row.connected != nullptr);
         for (std::size_t index = 0; index < test.source().point_count(); ++index) {
             ConnectionPoint& point = test.source().point(index);
@@ -647,8 +552,8 @@ TEST_F(EventsTest, FullConnectionPointRefusesAndLeavesNothingBehind)
     ComPtr<IDispatch> foreign_sink = ComPtr<IDispatch>::copy(other.events_point().sink(0));
     ASSERT_EQ(test.events_point().Advise(foreign_sink.get(), &foreign), S_OK);
 
-    EXPECT_EQ(test.attach(L"Progress", per_event, 1), code(CONNECT_E_ADVISELIMIT));
-    EXPECT_EQ(last_error_code(), code(CONNECT_E_ADVISELIMIT));
+    EXPECT_EQ(test.attach(L"Progress", per_event, 1), code_of(CONNECT_E_ADVISELIMIT));
+    EXPECT_EQ(last_error_code(), code_of(CONNECT_E_ADVISELIMIT));
     EXPECT_EQ(test.object()->event_sink, nullptr);
     EXPECT_FALSE(window_has_property(test.window(), L"Progress_ComLine"));
     EXPECT_EQ(::GetPropW(test.window(), L"Progress_RETURN_ComLine"), nullptr);
@@ -659,8 +564,8 @@ TEST_F(EventsTest, FullConnectionPointRefusesAndLeavesNothingBehind)
 TEST_F(EventsTest, NamedEventNeedsAContainerWindow)
 {
     SourceUnderTest test({}, false);
-    EXPECT_EQ(test.attach(L"Progress", per_event, 1), code(E_FAIL));
-    EXPECT_EQ(last_error_code(), code(E_FAIL));
+    EXPECT_EQ(test.attach(L"Progress", per_event, 1), code_of(E_FAIL));
+    EXPECT_EQ(last_error_code(), code_of(E_FAIL));
     EXPECT_EQ(test.object()->event_sink, nullptr);
     EXPECT_EQ(test.events_point().advise_calls(), 0);
 }
@@ -753,7 +658,7 @@ TEST_F(EventsTest, SourceThatPassesNoParametersFiresAnEventWithoutArguments)
     ASSERT_EQ(test.attach(L"", catch_all), 0);
     recorder.during = [](ComLineObject* object, std::wstring_view, VARIANT*) {
         EXPECT_EQ(event_param_integer(object, 1), 0);
-        EXPECT_EQ(last_error_code(), code(E_INVALIDARG));
+        EXPECT_EQ(last_error_code(), code_of(E_INVALIDARG));
     };
     EXPECT_EQ(test.events_point().sink(0)->Invoke(STARTED, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, nullptr,
                                                   nullptr, nullptr, nullptr),
@@ -771,7 +676,7 @@ TEST_F(EventsTest, HandlersReceiveTheEventNameAndArgumentCount)
     ASSERT_EQ(test.attach(L"Progress", per_event), 0);
     UniqueBstr stage(::SysAllocString(L"copying"));
     UniqueBstr text(::SysAllocString(L"abc"));
-    Item item;
+    TestDispatch item(AtZero::stays);
 
     const struct {
         const char* label;
@@ -802,7 +707,7 @@ TEST_F(EventsTest, HandlersReceiveTheEventNameAndArgumentCount)
             EXPECT_EQ(delivery.argument_count, row.count);
         }
     }
-    EXPECT_EQ(item.references(), 1);
+    EXPECT_EQ(item.references(), 1u);
 }
 
 TEST_F(EventsTest, NamedArgumentsCountAndReadWithThePositionalOnes)
@@ -975,7 +880,7 @@ std::wstring read_parameter(ComLineObject* object, Read read, std::int64_t numbe
 }
 
 void expect_parameters(SourceUnderTest& test, Arguments& arguments, const std::vector<ParameterCase>& cases,
-                       const Item& item)
+                       const TestDispatch& item)
 {
     std::vector<std::wstring> values;
     std::vector<std::int64_t> codes;
@@ -990,7 +895,7 @@ void expect_parameters(SourceUnderTest& test, Arguments& arguments, const std::v
     for (std::size_t index = 0; index < cases.size(); ++index) {
         SCOPED_TRACE(cases[index].label);
         EXPECT_EQ(values[index], cases[index].expected);
-        EXPECT_EQ(codes[index], code(cases[index].code));
+        EXPECT_EQ(codes[index], code_of(cases[index].code));
     }
 }
 
@@ -999,7 +904,7 @@ TEST_F(EventsTest, ParametersAreReadByPositionDuringADelivery)
     SourceUnderTest test;
     ASSERT_EQ(test.attach(L"", catch_all), 0);
     UniqueBstr text(::SysAllocString(L"abc"));
-    Item item;
+    TestDispatch item(AtZero::stays);
     Arguments arguments{{object_value(&item), text_value(text.get()), real_value(2.5), long_value(42)}, {}, {}};
     const std::vector<ParameterCase> cases = {
         {"integer 1", Read::integer, 1, L"42", S_OK},
@@ -1018,7 +923,7 @@ TEST_F(EventsTest, ParametersAreReadByPositionDuringADelivery)
         {"far past the last", Read::unknown, 1000, L"null", E_INVALIDARG},
     };
     expect_parameters(test, arguments, cases, item);
-    EXPECT_EQ(item.references(), 1);
+    EXPECT_EQ(item.references(), 1u);
 }
 
 TEST_F(EventsTest, NamedParametersAreFoundByTheirPosition)
@@ -1026,7 +931,7 @@ TEST_F(EventsTest, NamedParametersAreFoundByTheirPosition)
     SourceUnderTest test;
     ASSERT_EQ(test.attach(L"", catch_all), 0);
     UniqueBstr text(::SysAllocString(L"named"));
-    Item item;
+    TestDispatch item(AtZero::stays);
     // All four named, in an order of the source's choosing.
     Arguments arguments{{real_value(0.25), object_value(&item), long_value(-7), text_value(text.get())},
                         {1, 3, 0, 2},
@@ -1038,7 +943,7 @@ TEST_F(EventsTest, NamedParametersAreFoundByTheirPosition)
         {"object 4", Read::dispatch, 4, L"item", S_OK},
     };
     expect_parameters(test, arguments, cases, item);
-    EXPECT_EQ(item.references(), 1);
+    EXPECT_EQ(item.references(), 1u);
 }
 
 TEST_F(EventsTest, ParameterOperationsOutsideADeliveryFail)
@@ -1050,17 +955,17 @@ TEST_F(EventsTest, ParameterOperationsOutsideADeliveryFail)
         SCOPED_TRACE(object == connected.object() ? "connected" : "never connected");
         const ComLineObjectMethods& methods = *object->methods;
         EXPECT_EQ(methods.event_param_integer(object, 1), 0);
-        EXPECT_EQ(last_error_code(), code(E_FAIL));
+        EXPECT_EQ(last_error_code(), code_of(E_FAIL));
         EXPECT_EQ(methods.event_param_object(object, 1, VT_DISPATCH), nullptr);
-        EXPECT_EQ(last_error_code(), code(E_FAIL));
+        EXPECT_EQ(last_error_code(), code_of(E_FAIL));
         EXPECT_EQ(methods.event_param_real(object, 1), 0.0);
-        EXPECT_EQ(last_error_code(), code(E_FAIL));
+        EXPECT_EQ(last_error_code(), code_of(E_FAIL));
         EXPECT_EQ(methods.event_param_text(object, 1), L"");
-        EXPECT_EQ(last_error_code(), code(E_FAIL));
+        EXPECT_EQ(last_error_code(), code_of(E_FAIL));
         void* address = reinterpret_cast<void*>(1);
         VARIANT* variant = reinterpret_cast<VARIANT*>(1);
         EXPECT_EQ(methods.event_param_by_ref(object, 1, &address, &variant), 0);
-        EXPECT_EQ(last_error_code(), code(E_FAIL));
+        EXPECT_EQ(last_error_code(), code_of(E_FAIL));
         EXPECT_EQ(address, nullptr);
         EXPECT_EQ(variant, nullptr);
     }
@@ -1129,7 +1034,7 @@ TEST_F(EventsTest, ByValueParameterHasNoReferencedType)
         EXPECT_EQ(seen[index].type, 0);
         EXPECT_EQ(seen[index].address, nullptr);
         EXPECT_EQ(seen[index].variant, expected_variants[index]);
-        EXPECT_EQ(seen[index].code, code(expected_codes[index]));
+        EXPECT_EQ(seen[index].code, code_of(expected_codes[index]));
     }
 }
 
@@ -1139,7 +1044,7 @@ TEST_F(EventsTest, NestedEventRestoresTheOuterParameters)
     ASSERT_EQ(test.attach(L"", catch_all), 0);
     UniqueBstr text(::SysAllocString(L"outer"));
     UniqueBstr stage(::SysAllocString(L"inner"));
-    Item item;
+    TestDispatch item(AtZero::stays);
     std::vector<std::int64_t> firsts;
     recorder.during = [&](ComLineObject* object, std::wstring_view event_name, VARIANT*) {
         firsts.push_back(event_param_integer(object, 1));
@@ -1154,7 +1059,7 @@ TEST_F(EventsTest, NestedEventRestoresTheOuterParameters)
     ASSERT_EQ(test.fire(VALUES, outer), S_OK);
     EXPECT_EQ(firsts, (std::vector<std::int64_t>{42, 7, 42}));
     EXPECT_EQ(event_param_integer(test.object(), 1), 0);
-    EXPECT_EQ(last_error_code(), code(E_FAIL));
+    EXPECT_EQ(last_error_code(), code_of(E_FAIL));
 }
 
 // ---- Detaching ----
@@ -1263,36 +1168,49 @@ TEST_F(EventsTest, DetachingTheSinkLetsTheObjectGo)
 
 // ---- Control hosting ----
 
-class HostingTest : public ::testing::Test {
+// A hidden window to host in, which every test leaves without children.
+class HostWindowTest : public EventsTest {
 protected:
     void SetUp() override
     {
-        start_count_ = live_object_count();
+        EventsTest::SetUp();
+        window_ = make_host_window();
+        ASSERT_TRUE(window_);
+    }
+    void TearDown() override
+    {
+        EXPECT_EQ(::GetWindow(window_.get(), GW_CHILD), nullptr) << "a container control left behind";
+        EventsTest::TearDown();
+    }
+
+    UniqueWindow window_;
+};
+
+// An object that hosts no control of its own.
+class HostingTest : public HostWindowTest {
+protected:
+    void SetUp() override
+    {
+        HostWindowTest::SetUp();
         object_ = wrap_interface(&item_);
         ASSERT_NE(object_, nullptr);
-        window_.reset(::CreateWindowExW(0, L"STATIC", L"host", 0, 0, 0, 10, 10, nullptr, nullptr,
-                                        ::GetModuleHandleW(nullptr), nullptr));
-        ASSERT_TRUE(window_);
     }
     void TearDown() override
     {
         object_->container_window = nullptr;
         object_->container_control = 0;
         release_object(object_);
-        EXPECT_EQ(live_object_count(), start_count_);
-        EXPECT_EQ(item_.references(), 1);
+        EXPECT_EQ(item_.references(), 1u);
+        HostWindowTest::TearDown();
     }
 
-    CoInitGuard com_;
-    Item item_;
+    TestDispatch item_{AtZero::stays};
     ComLineObject* object_ = nullptr;
-    UniqueWindow window_;
-    std::int64_t start_count_ = 0;
 };
 
 TEST_F(HostingTest, ContainerWindowOnlyForAnObjectHostingAControl)
 {
-    const auto window_value = static_cast<std::int64_t>(reinterpret_cast<std::intptr_t>(window_.get()));
+    const std::int64_t window_value = number_of(window_.get());
     const struct {
         const char* label;
         bool hosted;
@@ -1312,7 +1230,7 @@ TEST_F(HostingTest, ContainerWindowOnlyForAnObjectHostingAControl)
         object_->container_window = row.hosted ? window_.get() : nullptr;
         object_->container_control = row.control;
         EXPECT_EQ(object_->methods->get_container_window(object_, row.want_control_number), row.expected);
-        EXPECT_EQ(last_error_code(), code(row.code));
+        EXPECT_EQ(last_error_code(), code_of(row.code));
     }
 }
 
@@ -1322,8 +1240,8 @@ TEST_F(HostingTest, UserModeFailsOnAnObjectHostingNoControl)
         SCOPED_TRACE(design_mode ? "design mode" : "user mode");
         object_->container_window = window_.get();
         object_->container_control = 0;
-        EXPECT_EQ(object_->methods->set_user_mode(object_, design_mode), code(E_FAIL));
-        EXPECT_EQ(last_error_code(), code(E_FAIL));
+        EXPECT_EQ(object_->methods->set_user_mode(object_, design_mode), code_of(E_FAIL));
+        EXPECT_EQ(last_error_code(), code_of(E_FAIL));
     }
 }
 
@@ -1331,9 +1249,9 @@ TEST_F(HostingTest, UserModeReportsAWindowWithoutAHostingSite)
 {
     // A container control, but a plain window: the system's hosting finds no site in it.
     object_->container_window = window_.get();
-    object_->container_control = static_cast<std::int64_t>(reinterpret_cast<std::intptr_t>(window_.get()));
+    object_->container_control = number_of(window_.get());
     const std::int64_t outcome = object_->methods->set_user_mode(object_, false);
-    EXPECT_FALSE(outcome == 0 || outcome == code(E_NOTIMPL)) << std::hex << outcome;
+    EXPECT_FALSE(outcome == 0 || outcome == code_of(E_NOTIMPL)) << std::hex << outcome;
     EXPECT_EQ((outcome >> 31) & 1, 1) << std::hex << outcome;
     EXPECT_EQ(last_error_code(), outcome);
 }
@@ -1347,9 +1265,13 @@ constexpr wchar_t HOSTED_CONTROL_CLASS[] = L"{6D1F2C8A-43B7-4E0D-9C51-2A7E903B18
 constexpr IID IID_AMBIENT_DISPATCH = {0xB6EA2051, 0x048A, 0x11D1, {0x82, 0xB9, 0x00, 0xC0, 0x4F, 0xB9, 0x94, 0x2E}};
 
 // As little of an ActiveX control as the hosting accepts: IOleObject, keeping its client site.
-// The object it belongs to answers for IUnknown.
-class OleObjectPart : public IOleObject {
+// Built on IOleObject, the object it is part of answers for IUnknown; built on a Counted
+// IOleObject, it answers itself.
+template <typename OleObject>
+class OleObjectPart : public OleObject {
 public:
+    using OleObject::OleObject;
+
     bool hosted() const { return static_cast<bool>(site_); }
 
     HRESULT STDMETHODCALLTYPE SetClientSite(IOleClientSite* site) override
@@ -1408,30 +1330,14 @@ private:
 };
 
 // A control with nothing but IOleObject: the hosting takes it, the layer cannot drive it.
-class BareControl final : public OleObjectPart {
+class BareControl final : public OleObjectPart<Counted<IOleObject>> {
 public:
-    LONG references() const { return references_; }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
-    {
-        if (iid == IID_IUnknown || iid == IID_IOleObject) {
-            *out = static_cast<IOleObject*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++references_); }
-    ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--references_); }
-
-private:
-    LONG references_ = 1;
+    BareControl() : OleObjectPart(AtZero::stays) {}
 };
 
 // The connectable event source as an ActiveX control: what the layer hosts and drives. Its
 // identity stays the source's IDispatch.
-class HostedSource final : public OleObjectPart {
+class HostedSource final : public OleObjectPart<IOleObject> {
 public:
     HostedSource() : source_(load_event_library(), SourceShape{}) { source_.offer_control(this); }
 
@@ -1449,38 +1355,12 @@ private:
     EventSource source_;
 };
 
-// Hands out the one instance it was given, as the class of CLSID_HOSTED_CONTROL, while it lives.
-class ControlClass final : public IClassFactory {
+// Hands out the one instance it was given, as the class of a control.
+class ControlClass final : public Counted<IClassFactory> {
 public:
-    explicit ControlClass(IUnknown& instance) : instance_(instance)
-    {
-        registered_ = ::CoRegisterClassObject(CLSID_HOSTED_CONTROL, this, CLSCTX_INPROC_SERVER,
-                                              REGCLS_MULTIPLEUSE, &registration_);
-    }
-    ~ControlClass()
-    {
-        if (SUCCEEDED(registered_)) {
-            EXPECT_EQ(::CoRevokeClassObject(registration_), S_OK);
-        }
-        EXPECT_EQ(references_, 1);
-    }
-    ControlClass(const ControlClass&) = delete;
-    ControlClass& operator=(const ControlClass&) = delete;
+    explicit ControlClass(IUnknown& instance) : Counted(AtZero::stays), instance_(instance) {}
+    ~ControlClass() override { EXPECT_EQ(references(), 1u); }
 
-    HRESULT registered() const { return registered_; }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
-    {
-        if (iid == IID_IUnknown || iid == IID_IClassFactory) {
-            *out = static_cast<IClassFactory*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++references_); }
-    ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--references_); }
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override
     {
         if (outer != nullptr) {
@@ -1493,60 +1373,22 @@ public:
 
 private:
     IUnknown& instance_;
-    LONG references_ = 1;
-    DWORD registration_ = 0;
-    HRESULT registered_ = E_FAIL;
 };
 
-std::int64_t number_of(HWND window)
-{
-    return static_cast<std::int64_t>(reinterpret_cast<std::intptr_t>(window));
-}
-
-HWND window_of(std::int64_t number)
-{
-    return reinterpret_cast<HWND>(static_cast<std::intptr_t>(number));
-}
-
-// The window a caller hands to create_automation_object.
-UniqueWindow make_host_window()
-{
-    return UniqueWindow(::CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr,
-                                          nullptr, ::GetModuleHandleW(nullptr), nullptr));
-}
-
-class ControlHostingTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        recorder = Recorder{};
-        start_count_ = live_object_count();
-        window_ = make_host_window();
-        ASSERT_TRUE(window_);
-    }
-    void TearDown() override
-    {
-        recorder = Recorder{};
-        EXPECT_EQ(live_object_count(), start_count_);
-        EXPECT_EQ(::GetWindow(window_.get(), GW_CHILD), nullptr) << "a container control left behind";
-    }
-
-    CoInitGuard com_;
-    UniqueWindow window_;
-    std::int64_t start_count_ = 0;
-};
+using ControlHostingTest = HostWindowTest;
 
 TEST_F(ControlHostingTest, ControlLivesInAContainerInTheWindowUntilReleased)
 {
     HostedSource control;
     ControlClass control_class(control);
-    ASSERT_EQ(control_class.registered(), S_OK);
+    ClassObjectRegistration registered(CLSID_HOSTED_CONTROL, control_class);
+    ASSERT_EQ(registered.result(), S_OK);
     const bool hosting_loaded_before = ::GetModuleHandleW(L"atl.dll") != nullptr;
 
     ComLineObject* object = create_automation_object(HOSTED_CONTROL_CLASS, window_.get(), false);
     ASSERT_NE(object, nullptr) << std::hex << last_error_code();
     EXPECT_EQ(last_error_code(), 0);
-    EXPECT_EQ(live_object_count(), start_count_ + 1);
+    EXPECT_EQ(live_object_count(), 1);
     EXPECT_EQ(object->dispatch, control.source().dispatch());
     EXPECT_TRUE(control.hosted());
 
@@ -1585,7 +1427,7 @@ TEST_F(ControlHostingTest, ControlLivesInAContainerInTheWindowUntilReleased)
     EXPECT_FALSE(control.hosted());
     EXPECT_FALSE(window_has_property(window_.get(), L"Progress_ComLine"));
     EXPECT_EQ(control.events_point().connections(), 0u);
-    EXPECT_EQ(control.source().references(), 1);
+    EXPECT_EQ(control.source().references(), 1u);
     // The hosting's library was held for the container's window procedure, and given back.
     EXPECT_EQ(::GetModuleHandleW(L"atl.dll") != nullptr, hosting_loaded_before);
 }
@@ -1594,7 +1436,8 @@ TEST_F(ControlHostingTest, UserModeGoesToTheHostingSiteOfACreatedControl)
 {
     HostedSource control;
     ControlClass control_class(control);
-    ASSERT_EQ(control_class.registered(), S_OK);
+    ClassObjectRegistration registered(CLSID_HOSTED_CONTROL, control_class);
+    ASSERT_EQ(registered.result(), S_OK);
     ComLineObject* object = create_automation_object(HOSTED_CONTROL_CLASS, window_.get(), false);
     ASSERT_NE(object, nullptr) << std::hex << last_error_code();
 
@@ -1615,7 +1458,7 @@ TEST_F(ControlHostingTest, UserModeGoesToTheHostingSiteOfACreatedControl)
         const std::int64_t outcome = object->methods->set_user_mode(object, design_mode);
         EXPECT_EQ(last_error_code(), outcome);
         if (FAILED(offered)) {
-            EXPECT_EQ(outcome, code(offered));
+            EXPECT_EQ(outcome, code_of(offered));
             continue;
         }
         EXPECT_EQ(outcome, 0);
@@ -1633,7 +1476,7 @@ TEST_F(ControlHostingTest, UserModeGoesToTheHostingSiteOfACreatedControl)
     site.reset();
     release_object(object);
     EXPECT_FALSE(control.hosted());
-    EXPECT_EQ(control.source().references(), 1);
+    EXPECT_EQ(control.source().references(), 1u);
 }
 
 // Every failure is reported and leaves no container, no hosting and no reference behind.
@@ -1667,17 +1510,18 @@ TEST_F(ControlHostingTest, AFailedCreationLeavesNothingBehind)
                                  ? static_cast<IUnknown&>(static_cast<IOleObject&>(bare))
                                  : static_cast<IUnknown&>(*source.dispatch());
         ControlClass control_class(instance);
-        ASSERT_EQ(control_class.registered(), S_OK);
+        ClassObjectRegistration registered(CLSID_HOSTED_CONTROL, control_class);
+        ASSERT_EQ(registered.result(), S_OK);
         EXPECT_EQ(create_automation_object(row.prog_id, row.window_gone ? gone_window : window_.get(), false),
                   nullptr);
-        EXPECT_EQ(last_error_code(), code(row.code)) << std::hex << last_error_code();
+        EXPECT_EQ(last_error_code(), code_of(row.code)) << std::hex << last_error_code();
         EXPECT_EQ(::GetWindow(window_.get(), GW_CHILD), nullptr);
-        EXPECT_EQ(live_object_count(), start_count_);
+        EXPECT_EQ(live_object_count(), 0);
         EXPECT_FALSE(bare.hosted());
-        EXPECT_EQ(bare.references(), 1);
-        EXPECT_EQ(source.references(), 1);
+        EXPECT_EQ(bare.references(), 1u);
+        EXPECT_EQ(source.references(), 1u);
     }
 }
 
 }  // namespace
-}  // namespace tovalen::comline
+}  // namespace tovalen::comline::testing

@@ -19,5 +19,5 @@ add_custom_target(comline_event_source_tlb DEPENDS ${TOVALEN_EVENT_SOURCE_TLB})
 tovalen_add_test(comline_events_tests
   SOURCES
     events_test.cpp
-  LIBS tovalen_comline)
+  LIBS tovalen_comline tovalen_comline_test_objects)
 add_dependencies(comline_events_tests comline_event_source_tlb)

@@ -1,5 +1,5 @@
-// What every test of the layer shares: an apartment, and the check that no object outlives the
-// test.
+// What every test of the layer shares: an apartment, the check that no object outlives the test,
+// and the layer's codes as numbers.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,6 +8,12 @@
 #include "platform/handles.h"
 
 namespace tovalen::comline::testing {
+
+// An HRESULT as the layer reports it: the unsigned 32-bit value in a 64-bit number.
+constexpr std::int64_t code_of(HRESULT hr)
+{
+    return static_cast<std::int64_t>(static_cast<std::uint32_t>(hr));
+}
 
 class LayerTest : public ::testing::Test {
 protected:
@@ -18,8 +24,6 @@ protected:
         free_error_records();
     }
     void TearDown() override { EXPECT_EQ(live_object_count(), 0); }
-
-    static std::int64_t code_of(HRESULT hr) { return static_cast<std::int64_t>(static_cast<std::uint32_t>(hr)); }
 
 private:
     platform::CoInitGuard com_;

@@ -11,6 +11,7 @@
 
 #include "comline/layer_fixture.h"
 #include "comline/test_objects.h"
+#include "support/open_handles.h"
 
 namespace tovalen::comline::testing {
 namespace {
@@ -25,32 +26,12 @@ struct Footprint {
     std::int64_t private_bytes = 0;
 };
 
-// Handle values are multiples of 4 handed out lowest first; a test process holds far fewer than
-// this bound.
-std::int64_t count_open_handles()
-{
-    std::int64_t open = 0;
-    for (ULONG_PTR value = 4; value < 0x4000; value += 4) {
-        DWORD flags = 0;
-        if (::GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) {
-            ++open;
-        }
-    }
-    return open;
-}
-
-// Wine 8 answers GetProcessHandleCount with 0 and leaves PrivateUsage at 0; the handles are then
-// counted one by one, and the commit charge is read from PagefileUsage, which Windows documents
-// as the same private-memory figure.
+// Wine 8 leaves PrivateUsage at 0; the commit charge is then read from PagefileUsage, which
+// Windows documents as the same private-memory figure.
 Footprint measure()
 {
     Footprint footprint;
-    DWORD handles = 0;
-    if (::GetProcessHandleCount(::GetCurrentProcess(), &handles) && handles > 0) {
-        footprint.handles = handles;
-    } else {
-        footprint.handles = count_open_handles();
-    }
+    footprint.handles = tovalen::testing::open_handle_count();
     PROCESS_MEMORY_COUNTERS_EX counters{};
     counters.cb = sizeof counters;
     if (::GetProcessMemoryInfo(::GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),

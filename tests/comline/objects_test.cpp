@@ -231,27 +231,13 @@ TEST_F(ObjectsTest, ABracedClsidWithoutAProgIdIsRefusedEvenWhenRunning)
     EXPECT_TRUE(running.object().calls().empty());
 }
 
-class RegisteredDocumentClass {
-public:
-    explicit RegisteredDocumentClass(TestDocumentFactory& factory) : registration_(DOCUMENT_PROG_ID, DOCUMENT_CLASS)
-    {
-        result_ = ::CoRegisterClassObject(DOCUMENT_CLASS, &factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE,
-                                          &cookie_);
-    }
-    ~RegisteredDocumentClass()
-    {
-        if (SUCCEEDED(result_)) {
-            ::CoRevokeClassObject(cookie_);
-        }
-    }
-    RegisteredDocumentClass(const RegisteredDocumentClass&) = delete;
-    RegisteredDocumentClass& operator=(const RegisteredDocumentClass&) = delete;
-    bool ok() const { return registration_.ok() && SUCCEEDED(result_); }
+// The document class by its ProgID, made by the factory.
+struct RegisteredDocumentClass {
+    explicit RegisteredDocumentClass(TestDocumentFactory& factory) : class_object(DOCUMENT_CLASS, factory) {}
+    bool ok() const { return names.ok() && SUCCEEDED(class_object.result()); }
 
-private:
-    ClassRegistration registration_;
-    HRESULT result_ = E_FAIL;
-    DWORD cookie_ = 0;
+    ClassRegistration names{DOCUMENT_PROG_ID, DOCUMENT_CLASS};
+    ClassObjectRegistration class_object;
 };
 
 TEST_F(ObjectsTest, AFileIsLoadedByItsClassThroughIPersistFile)
@@ -317,15 +303,17 @@ TEST_F(ObjectsTest, CreatesAndWrapsObjects)
 }
 
 // Claims IDispatch but hands out no pointer.
-class HollowObject : public IUnknown {
+class HollowObject : public Counted<IUnknown> {
 public:
+    HollowObject() : Counted(AtZero::stays) {}
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
     {
-        *out = IsEqualIID(iid, IID_IUnknown) ? static_cast<IUnknown*>(this) : nullptr;
-        return IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ? S_OK : E_NOINTERFACE;
+        if (!IsEqualIID(iid, IID_IDispatch)) {
+            return Counted::QueryInterface(iid, out);
+        }
+        *out = nullptr;
+        return S_OK;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
 };
 
 TEST_F(ObjectsTest, AnObjectThatGivesNoDispatchMakesNoRecord)
@@ -334,6 +322,7 @@ TEST_F(ObjectsTest, AnObjectThatGivesNoDispatchMakesNoRecord)
     EXPECT_EQ(wrap_interface(&hollow), nullptr);
     EXPECT_EQ(last_error_code(), code_of(E_NOINTERFACE));
     EXPECT_EQ(live_object_count(), 0);
+    EXPECT_EQ(hollow.references(), 1u);
 }
 
 TEST_F(ObjectsTest, ReleasingNothingIsHarmless)

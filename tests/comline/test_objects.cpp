@@ -13,38 +13,6 @@ void TestDispatch::add_member(std::wstring name, DISPID member, MemberBehaviour 
     members_.push_back(Member{std::move(name), member, std::move(behaviour)});
 }
 
-HRESULT TestDispatch::QueryInterface(REFIID iid, void** out)
-{
-    if (out == nullptr) {
-        return E_POINTER;
-    }
-    *out = nullptr;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch)) {
-        *out = static_cast<IDispatch*>(this);
-    } else {
-        *out = extra_interface(iid);
-    }
-    if (*out == nullptr) {
-        return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
-}
-
-ULONG TestDispatch::AddRef()
-{
-    return ++references_;
-}
-
-ULONG TestDispatch::Release()
-{
-    ULONG left = --references_;
-    if (left == 0) {
-        delete this;
-    }
-    return left;
-}
-
 HRESULT TestDispatch::GetTypeInfoCount(UINT* count)
 {
     *count = 0;
@@ -150,38 +118,16 @@ HRESULT TestDocument::Load(LPCOLESTR file, DWORD mode)
     return load_result_;
 }
 
-TestEnumerator::TestEnumerator(std::vector<VARIANT> elements) : elements_(std::move(elements)) {}
+TestEnumerator::TestEnumerator(std::vector<VARIANT> elements)
+    : Counted(AtZero::deletes_itself), elements_(std::move(elements))
+{
+}
 
 TestEnumerator::~TestEnumerator()
 {
     for (VARIANT& element : elements_) {
         ::VariantClear(&element);
     }
-}
-
-HRESULT TestEnumerator::QueryInterface(REFIID iid, void** out)
-{
-    *out = nullptr;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IEnumVARIANT)) {
-        *out = static_cast<IEnumVARIANT*>(this);
-        AddRef();
-        return S_OK;
-    }
-    return E_NOINTERFACE;
-}
-
-ULONG TestEnumerator::AddRef()
-{
-    return ++references_;
-}
-
-ULONG TestEnumerator::Release()
-{
-    ULONG left = --references_;
-    if (left == 0) {
-        delete this;
-    }
-    return left;
 }
 
 HRESULT TestEnumerator::Next(ULONG count, VARIANT* elements, ULONG* fetched)
@@ -224,17 +170,6 @@ TestDocumentFactory::~TestDocumentFactory()
     if (last_made_ != nullptr) {
         last_made_->Release();
     }
-}
-
-HRESULT TestDocumentFactory::QueryInterface(REFIID iid, void** out)
-{
-    *out = nullptr;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IClassFactory)) {
-        *out = static_cast<IClassFactory*>(this);
-        AddRef();
-        return S_OK;
-    }
-    return E_NOINTERFACE;
 }
 
 HRESULT TestDocumentFactory::CreateInstance(IUnknown* outer, REFIID iid, void** out)
@@ -382,6 +317,51 @@ MemberBehaviour fails_leaving_exception_texts(HRESULT code)
         }
         return code;
     };
+}
+
+ClassObjectRegistration::ClassObjectRegistration(const CLSID& clsid, IClassFactory& factory)
+{
+    result_ = ::CoRegisterClassObject(clsid, &factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie_);
+}
+
+ClassObjectRegistration::~ClassObjectRegistration()
+{
+    if (SUCCEEDED(result_)) {
+        EXPECT_EQ(::CoRevokeClassObject(cookie_), S_OK);
+    }
+}
+
+// Zeroed, a VARIANT is VT_EMPTY, as VariantInit leaves it.
+VARIANT long_value(LONG number)
+{
+    VARIANT value{};
+    V_VT(&value) = VT_I4;
+    V_I4(&value) = number;
+    return value;
+}
+
+VARIANT real_value(double number)
+{
+    VARIANT value{};
+    V_VT(&value) = VT_R8;
+    V_R8(&value) = number;
+    return value;
+}
+
+VARIANT text_value(BSTR text)
+{
+    VARIANT value{};
+    V_VT(&value) = VT_BSTR;
+    V_BSTR(&value) = text;
+    return value;
+}
+
+VARIANT object_value(IDispatch* object)
+{
+    VARIANT value{};
+    V_VT(&value) = VT_DISPATCH;
+    V_DISPATCH(&value) = object;
+    return value;
 }
 
 std::wstring braced(const CLSID& clsid)

@@ -36,35 +36,82 @@ struct SeenCall {
 using MemberBehaviour =
     std::function<HRESULT(const DISPPARAMS& parameters, WORD call_kind, VARIANT* result, EXCEPINFO* exception)>;
 
-// A strict IDispatch: only the members it was given exist (names match in any case), any other
-// DISPID fails the test. Counts its references and records every call.
-class TestDispatch : public IDispatch {
+// What a count of 0 means: an object made with new is deleted; one that lives on a test's stack or
+// inside another object stays, so that a test sees a reference given back once too often.
+enum class AtZero { deletes_itself, stays };
+
+// IUnknown for a test's object: answers for each listed interface, the first standing for IUnknown,
+// and counts its references from 1.
+template <typename Primary, typename... Others>
+class Counted : public Primary, public Others... {
 public:
-    TestDispatch() = default;
-    virtual ~TestDispatch() = default;
-    TestDispatch(const TestDispatch&) = delete;
-    TestDispatch& operator=(const TestDispatch&) = delete;
+    explicit Counted(AtZero at_zero) : at_zero_(at_zero) {}
+    virtual ~Counted() = default;
+    Counted(const Counted&) = delete;
+    Counted& operator=(const Counted&) = delete;
+
+    ULONG references() const { return references_.load(); }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
+    {
+        if (out == nullptr) {
+            return E_POINTER;
+        }
+        *out = interface_for(iid);
+        if (*out == nullptr) {
+            return E_NOINTERFACE;
+        }
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+    ULONG STDMETHODCALLTYPE Release() override
+    {
+        const ULONG left = --references_;
+        if (left == 0 && at_zero_ == AtZero::deletes_itself) {
+            delete this;
+        }
+        return left;
+    }
+
+protected:
+    // An interface beyond the listed ones, or null.
+    virtual void* extra_interface(REFIID) { return nullptr; }
+
+private:
+    void* interface_for(REFIID iid)
+    {
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, __uuidof(Primary))) {
+            return static_cast<Primary*>(this);
+        }
+        void* found = nullptr;
+        (void)((IsEqualIID(iid, __uuidof(Others)) && (found = static_cast<Others*>(this)) != nullptr) || ...);
+        return found != nullptr ? found : extra_interface(iid);
+    }
+
+    const AtZero at_zero_;
+    std::atomic<ULONG> references_{1};
+};
+
+// A strict IDispatch: only the members it was given exist (names match in any case), any other
+// DISPID fails the test. Records every call.
+class TestDispatch : public Counted<IDispatch> {
+public:
+    explicit TestDispatch(AtZero at_zero = AtZero::deletes_itself) : Counted(at_zero) {}
 
     void add_member(std::wstring name, DISPID member, MemberBehaviour behaviour);
 
-    ULONG references() const { return references_.load(); }
     const std::vector<SeenCall>& calls() const { return calls_; }
     // Long-running tests keep no record, so that the record's growth is not mistaken for a leak.
     void stop_recording() { recording_ = false; }
     int name_lookups() const { return name_lookups_; }
     LCID last_lookup_locale() const { return last_lookup_locale_; }
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override;
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID locale, DISPID* ids) override;
     HRESULT STDMETHODCALLTYPE Invoke(DISPID member, REFIID, LCID locale, WORD call_kind, DISPPARAMS* parameters,
                                      VARIANT* result, EXCEPINFO* exception, UINT* argument_error) override;
-
-protected:
-    virtual void* extra_interface(REFIID) { return nullptr; }
 
 private:
     struct Member {
@@ -72,7 +119,6 @@ private:
         DISPID id;
         MemberBehaviour behaviour;
     };
-    std::atomic<ULONG> references_{1};
     std::vector<Member> members_;
     std::vector<SeenCall> calls_;
     bool recording_ = true;
@@ -108,50 +154,35 @@ private:
 };
 
 // IEnumVARIANT over copies of the given elements.
-class TestEnumerator : public IEnumVARIANT {
+class TestEnumerator : public Counted<IEnumVARIANT> {
 public:
     explicit TestEnumerator(std::vector<VARIANT> elements);  // takes over the elements
-    virtual ~TestEnumerator();
-    TestEnumerator(const TestEnumerator&) = delete;
-    TestEnumerator& operator=(const TestEnumerator&) = delete;
+    ~TestEnumerator() override;
 
-    ULONG references() const { return references_.load(); }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
     HRESULT STDMETHODCALLTYPE Next(ULONG count, VARIANT* elements, ULONG* fetched) override;
     HRESULT STDMETHODCALLTYPE Skip(ULONG count) override;
     HRESULT STDMETHODCALLTYPE Reset() override;
     HRESULT STDMETHODCALLTYPE Clone(IEnumVARIANT** copy) override;
 
 private:
-    std::atomic<ULONG> references_{1};
     std::vector<VARIANT> elements_;
     std::size_t position_ = 0;
 };
 
-// Makes TestDocuments for CoRegisterClassObject; counts what it made.
-class TestDocumentFactory : public IClassFactory {
+// Makes TestDocuments for CoRegisterClassObject; lives on the test's stack.
+class TestDocumentFactory : public Counted<IClassFactory> {
 public:
-    TestDocumentFactory() = default;
-    virtual ~TestDocumentFactory();
-    TestDocumentFactory(const TestDocumentFactory&) = delete;
-    TestDocumentFactory& operator=(const TestDocumentFactory&) = delete;
+    TestDocumentFactory() : Counted(AtZero::stays) {}
+    ~TestDocumentFactory() override;
 
-    ULONG references() const { return references_.load(); }
     TestDocument* last_made() const { return last_made_; }
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override { return --references_; }  // lives on the test's stack
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override;
     HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
 
     void refuse_loading(HRESULT code) { load_result_ = code; }
 
 private:
-    std::atomic<ULONG> references_{1};
     TestDocument* last_made_ = nullptr;  // the factory keeps one reference to it
     HRESULT load_result_ = S_OK;
 };
@@ -184,6 +215,27 @@ private:
     std::wstring clsid_text_;
     bool ok_ = false;
 };
+
+// A class object offered to COM under a CLSID for as long as this lives.
+class ClassObjectRegistration {
+public:
+    ClassObjectRegistration(const CLSID& clsid, IClassFactory& factory);
+    ~ClassObjectRegistration();
+    ClassObjectRegistration(const ClassObjectRegistration&) = delete;
+    ClassObjectRegistration& operator=(const ClassObjectRegistration&) = delete;
+    HRESULT result() const { return result_; }
+
+private:
+    HRESULT result_ = E_FAIL;
+    DWORD cookie_ = 0;
+};
+
+// Arguments and elements as a caller lays them out. They borrow: the texts and objects stay the
+// caller's, and nothing is cleared.
+VARIANT long_value(LONG value);
+VARIANT real_value(double value);
+VARIANT text_value(BSTR text);
+VARIANT object_value(IDispatch* object);
 
 std::wstring braced(const CLSID& clsid);
 

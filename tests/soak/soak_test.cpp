@@ -9,6 +9,7 @@
 #include "shell/shell.h"
 #include "support/build_paths.h"
 #include "support/management_namespaces.h"
+#include "support/open_handles.h"
 #include "support/system_program.h"
 
 #include <gtest/gtest.h>
@@ -30,18 +31,6 @@ struct Usage {
     SIZE_T committed_bytes = 0;
     long long resident_kib = 0;
 };
-
-// Handles that are open now, found by asking for each possible handle value: this works where
-// the system's own count does not (Wine answers 0).
-DWORD open_handles()
-{
-    DWORD count = 0;
-    for (ULONG_PTR value = 4; value < 0x10000; value += 4) {
-        DWORD flags = 0;
-        count += ::GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags) ? 1 : 0;
-    }
-    return count;
-}
 
 BOOL CALLBACK count_child(HWND, LPARAM count)
 {
@@ -90,7 +79,7 @@ long long linux_resident_kib()
 Usage usage_now()
 {
     Usage usage;
-    usage.handles = open_handles();
+    usage.handles = testing::open_handle_count();
     usage.windows = own_windows();
     usage.gdi_objects = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
     usage.user_objects = ::GetGuiResources(::GetCurrentProcess(), GR_USEROBJECTS);
@@ -148,11 +137,11 @@ double handles_kept_per_binding(const wchar_t* moniker)
     };
     constexpr int BINDINGS = 50;
     bind_once();
-    const DWORD before = open_handles();
+    const DWORD before = testing::open_handle_count();
     for (int i = 0; i < BINDINGS; ++i) {
         bind_once();
     }
-    return static_cast<double>(open_handles() - before) / BINDINGS;
+    return static_cast<double>(testing::open_handle_count() - before) / BINDINGS;
 }
 
 // A build binds root\cimv2 twice, and, without the antivirus vendor's key, the two antivirus
