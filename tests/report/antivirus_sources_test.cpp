@@ -41,14 +41,13 @@ class StandInNamespace {
 public:
     explicit StandInNamespace(const Rows& rows)
     {
-        std::vector<VARIANT> elements(rows.size());
-        for (std::size_t i = 0; i < rows.size(); ++i) {
-            auto* row = new TestDispatch;
-            for (DISPID id = 0; const auto& [name, behaviour] : rows[i]) {
+        std::vector<VARIANT> elements;
+        for (const Properties& properties : rows) {
+            auto* row = new TestDispatch;  // its one reference goes to the enumerator with the element
+            for (DISPID id = 0; const auto& [name, behaviour] : properties) {
                 row->add_member(name, ++id, behaviour);
             }
-            V_VT(&elements[i]) = VT_DISPATCH;
-            V_DISPATCH(&elements[i]) = row;
+            elements.push_back(object_value(row));
         }
         enumerator_ = new TestEnumerator(std::move(elements));
         collection_->add_member(L"_NewEnum", DISPID_NEWENUM, returns_unknown(enumerator_));
