@@ -52,8 +52,7 @@ protected:
     void SetUp() override
     {
         policy_.emplace(HKEY_LOCAL_MACHINE, POLICY_KEY);
-        for (const wchar_t* name :
-             {POLICY_HELPDESK_SERVER, POLICY_PRINT_SERVER, POLICY_SUPPORT_MAILBOX, POLICY_TICKET_FORM_URL}) {
+        for (const wchar_t* name : testing::COMPANY_VALUE_NAMES) {
             ASSERT_TRUE(policy_->remove(name)) << "the policy key cannot be changed";
             ASSERT_TRUE(installer_.remove(name)) << "the installer's key cannot be changed";
         }
@@ -148,7 +147,7 @@ TEST_F(Actions, PrinterShareIsThePrintServersShare)
     ASSERT_TRUE(share.placed());
     open_printer_share();
     expect_hidden_and_stale();
-    EXPECT_EQ(testing::wait_for_stand_in_record(), L"\"\\\\" + std::wstring(PRINT_SERVER) + L"\\printers$\"");
+    EXPECT_EQ(testing::wait_for_stand_in_record(), testing::PrinterShareStandIn::opened_for(PRINT_SERVER));
 }
 
 // As on a machine where neither the installer nor Group Policy set anything. The key is gone
@@ -166,7 +165,7 @@ TEST_F(Actions, WithoutThePolicyKeyTheBuiltInValueIsUsed)
     testing::RecordedMessages messages;
     open_printer_share();
     expect_hidden_and_stale();
-    EXPECT_EQ(testing::wait_for_stand_in_record(), L"\"\\\\" + std::wstring(PRINT_SERVER) + L"\\printers$\"");
+    EXPECT_EQ(testing::wait_for_stand_in_record(), testing::PrinterShareStandIn::opened_for(PRINT_SERVER));
     EXPECT_TRUE(messages.messages().empty());
 }
 
@@ -283,7 +282,7 @@ protected:
             EXPECT_EQ(testing::wait_for_stand_in_record(), testing::BrowserStandIn::started_with(value));
             break;
         case PRINTER_BUTTON:
-            EXPECT_EQ(testing::wait_for_stand_in_record(), L"\"\\\\" + value + L"\\printers$\"");
+            EXPECT_EQ(testing::wait_for_stand_in_record(), testing::PrinterShareStandIn::opened_for(value));
             break;
         case MAIL_BUTTON: {
             const std::vector<std::wstring> handed = testing::wait_for_host_record(L"xdg-email");

@@ -193,8 +193,7 @@ protected:
 
     void SetUp() override
     {
-        for (const wchar_t* name :
-             {POLICY_HELPDESK_SERVER, POLICY_PRINT_SERVER, POLICY_SUPPORT_MAILBOX, POLICY_TICKET_FORM_URL}) {
+        for (const wchar_t* name : testing::COMPANY_VALUE_NAMES) {
             ASSERT_TRUE(policy_.remove(name)) << "the policy key cannot be changed";
         }
         clear_records();
@@ -406,7 +405,7 @@ protected:
             const std::wstring mail = testing::percent_decode(handed.front());
             EXPECT_EQ(mail.rfind(L"mailto:" + value + L"?subject=", 0), 0u) << ::testing::PrintToString(mail);
         } else {
-            EXPECT_EQ(testing::wait_for_stand_in_record(), L"\"\\\\" + value + L"\\printers$\"");
+            EXPECT_EQ(testing::wait_for_stand_in_record(), testing::PrinterShareStandIn::opened_for(value));
         }
     }
 

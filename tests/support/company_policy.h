@@ -15,6 +15,10 @@
 
 namespace tovalen::testing {
 
+// Every value a company may set, under either key.
+inline constexpr const wchar_t* COMPANY_VALUE_NAMES[] = {POLICY_HELPDESK_SERVER, POLICY_PRINT_SERVER, POLICY_SUPPORT_MAILBOX,
+                                                         POLICY_TICKET_FORM_URL};
+
 // One value as Group Policy or the installer stores it.
 struct PolicySetting {
     const wchar_t* name;
