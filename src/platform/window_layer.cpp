@@ -17,7 +17,6 @@ namespace tovalen::platform {
 
 namespace {
 
-constexpr wchar_t MAIN_WINDOW_CLASS[] = L"TovalenReportWindow";
 constexpr int PROGRAM_ICON_RESOURCE = 1;
 
 HINSTANCE program_instance() { return ::GetModuleHandleW(nullptr); }

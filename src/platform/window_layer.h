@@ -25,6 +25,9 @@ inline constexpr int EVENT_END_SESSION = 13117;
 
 inline constexpr UINT TRAY_CALLBACK_MESSAGE = 12501;
 
+// The class of the main window, the name by which a program outside finds it.
+inline constexpr wchar_t MAIN_WINDOW_CLASS[] = L"TovalenReportWindow";
+
 inline constexpr int TRAY_LEFT_PRESS = 0;
 inline constexpr int TRAY_RIGHT_PRESS = 1;
 inline constexpr int TRAY_LEFT_DOUBLE_CLICK = 2;

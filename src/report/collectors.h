@@ -68,6 +68,11 @@ std::int64_t read_interrupt_time();
 // build: when the service cannot be reached, the last serial found is shown again.
 std::wstring get_serial_number_text();
 extern std::wstring last_serial_number;
+// The box each of these two shows when the service cannot be reached.
+inline constexpr wchar_t SERIAL_ERROR_MESSAGE[] =
+    L"Error retrieving serial.\r\nMake sure you are running as an Administrator.";
+inline constexpr wchar_t MEMORY_ERROR_MESSAGE[] =
+    L"Error retrieving memory size.\r\nMake sure you are running as an Administrator.";
 
 // The capacity of the last memory module the management service lists, as byte-size text.
 std::wstring get_memory_size_text();

@@ -16,10 +16,6 @@ constexpr wchar_t SERVICE_NAMESPACE[] = L"\\root\\cimv2";
 constexpr wchar_t ENCLOSURE_QUERY[] = L"ExecQuery('Select * from Win32_SystemEnclosure')";
 constexpr wchar_t MEMORY_QUERY[] = L"ExecQuery('Select * from Win32_PhysicalMemory')";
 
-constexpr wchar_t SERIAL_MESSAGE[] = L"Error retrieving serial.\r\nMake sure you are running as an Administrator.";
-constexpr wchar_t MEMORY_MESSAGE[] =
-    L"Error retrieving memory size.\r\nMake sure you are running as an Administrator.";
-
 std::wstring service_moniker()
 {
     return std::wstring(SERVICE_MONIKER_START) + LOCAL_COMPUTER + SERVICE_NAMESPACE;
@@ -53,7 +49,7 @@ std::wstring get_serial_number_text()
     const bool reached = for_each_item_property(ENCLOSURE_QUERY, L"SerialNumber",
                                                 [](std::wstring serial) { last_serial_number = std::move(serial); });
     if (!reached) {
-        platform::show_message(SERIAL_MESSAGE, L"Error", MB_ICONERROR);
+        platform::show_message(SERIAL_ERROR_MESSAGE, L"Error", MB_ICONERROR);
     }
     return last_serial_number;
 }
@@ -64,7 +60,7 @@ std::wstring get_memory_size_text()
     const bool reached = for_each_item_property(MEMORY_QUERY, L"Capacity",
                                                 [&capacity](std::wstring text) { capacity = std::move(text); });
     if (!reached) {
-        platform::show_message(MEMORY_MESSAGE, L"Error", MB_ICONERROR);
+        platform::show_message(MEMORY_ERROR_MESSAGE, L"Error", MB_ICONERROR);
     }
     return format_byte_size(leading_decimal_number(capacity));
 }

@@ -158,13 +158,10 @@ TEST_P(InstalledProgram, StartsAndShowsItsReportOnALeftPress)
     ASSERT_TRUE(command.has_value());
 
     ProgramUnderTest started(packaging::program_of_run_command(*command));
-    ASSERT_TRUE(started.started());
-    ASSERT_NE(started.main_window(), nullptr);
+    ASSERT_EQ(started.wait_until_running(), "");
     EXPECT_FALSE(started.window_visible());
-    started.post_tray(WM_LBUTTONDOWN);
-    EXPECT_TRUE(started.wait_for_report_window());
-    EXPECT_EQ(started.editor_text().rfind(L"----Hardware----", 0), 0u)
-        << ::testing::PrintToString(started.editor_text());
+    EXPECT_TRUE(started.press_to_show());
+    EXPECT_TRUE(started.shows_a_report()) << ::testing::PrintToString(started.editor_text());
 }
 
 INSTANTIATE_TEST_SUITE_P(Packages, InstalledProgram,
@@ -243,9 +240,9 @@ TEST_P(UninstallWhileTheProgramRuns, EndsItAndRemovesEverything)
     const testing::CopiesApart apart;
     ASSERT_TRUE(apart.holds_the_name());
     ProgramUnderTest running(program);
-    ASSERT_NE(running.main_window(), nullptr);
+    ASSERT_EQ(running.wait_until_running(), "");
     ProgramUnderTest elsewhere(tovalen_program_path());
-    ASSERT_NE(elsewhere.main_window(), nullptr);
+    ASSERT_EQ(elsewhere.wait_until_running(), "");
 
     EXPECT_EQ(uninstall_silently(current_package()), ERROR_SUCCESS);
 
@@ -263,7 +260,7 @@ TEST_F(Package, UpgradeWhileTheOlderProgramRunsReplacesIt)
 {
     install(current_package());
     ProgramUnderTest running(program);
-    ASSERT_NE(running.main_window(), nullptr);
+    ASSERT_EQ(running.wait_until_running(), "");
 
     install(next_package());
 
@@ -381,43 +378,10 @@ TEST_F(Package, ShortcutTableHoldsTheStartMenuEntryWithTheProgramsIcon)
     EXPECT_EQ(shortcut_rows(current_package()), expected);
 }
 
-bool is_report_window_of(HWND window, const std::wstring& program_path)
-{
-    wchar_t class_name[64] = {};
-    ::GetClassNameW(window, class_name, 64);
-    if (wcscmp(class_name, L"TovalenReportWindow") != 0) {
-        return false;
-    }
-    DWORD process_id = 0;
-    ::GetWindowThreadProcessId(window, &process_id);
-    const platform::UniqueKernelHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process_id));
-    wchar_t image[MAX_PATH] = {};
-    DWORD length = MAX_PATH;
-    return process && ::QueryFullProcessImageNameW(process.get(), 0, image, &length) &&
-           _wcsicmp(image, program_path.c_str()) == 0;
-}
-
-// Whether a copy started from the given program file runs, whoever started it.
-bool report_window_exists(const std::wstring& program_path)
-{
-    struct Search {
-        const std::wstring& program;
-        bool found = false;
-    } search{program_path};
-    ::EnumWindows(
-        [](HWND window, LPARAM context) -> BOOL {
-            auto* wanted = reinterpret_cast<Search*>(context);
-            wanted->found = is_report_window_of(window, wanted->program);
-            return wanted->found ? FALSE : TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
 TEST_F(Package, StartMenuShortcutStartsTheInstalledProgram)
 {
     install(current_package());
-    ASSERT_FALSE(report_window_exists(program)) << "no copy runs before the shortcut is started";
+    ASSERT_TRUE(report_windows_of(program).empty()) << "no copy runs before the shortcut is started";
     const std::wstring shortcut = installed_shortcut();
     const auto view = read_shortcut(shortcut);
     ASSERT_TRUE(view.has_value()) << ::testing::PrintToString(shortcut);
@@ -436,7 +400,7 @@ TEST_F(Package, StartMenuShortcutStartsTheInstalledProgram)
     execute.nShow = SW_SHOWNORMAL;
     ASSERT_TRUE(::ShellExecuteExW(&execute)) << ::GetLastError();
 
-    EXPECT_TRUE(wait_until([&] { return report_window_exists(program); }));
+    EXPECT_TRUE(wait_until([&] { return !report_windows_of(program).empty(); }));
     const packaging::StopOutcome ended = packaging::stop_program_copies(program, 10000);
     EXPECT_EQ(ended.found, 1u) << "one copy of the installed program";
     EXPECT_EQ(ended.still_running, 0u);

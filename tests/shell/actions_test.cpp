@@ -13,6 +13,7 @@
 #include "shell/shell.h"
 #include "support/browser_stand_in.h"
 #include "support/build_paths.h"
+#include "support/company_policy.h"
 #include "support/host_stand_ins.h"
 #include "support/polling.h"
 #include "support/recorded_messages.h"
@@ -29,16 +30,6 @@
 
 namespace tovalen {
 namespace {
-
-std::wstring wait_for_record(const std::wstring& file)
-{
-    std::wstring text;
-    testing::wait_until([&] {
-        text = testing::read_utf16_file(file);
-        return !text.empty();
-    });
-    return text;
-}
 
 // Why a mail never reached the desktop's stand-in, for a failure seen once in a stress run: a
 // mail URL handed over again the program's way, whether the shell took it and whether it arrived.
@@ -61,19 +52,16 @@ protected:
     void SetUp() override
     {
         policy_.emplace(HKEY_LOCAL_MACHINE, POLICY_KEY);
-        for (const wchar_t* name :
-             {POLICY_HELPDESK_SERVER, POLICY_PRINT_SERVER, POLICY_SUPPORT_MAILBOX, POLICY_TICKET_FORM_URL}) {
+        for (const wchar_t* name : testing::COMPANY_VALUE_NAMES) {
             ASSERT_TRUE(policy_->remove(name)) << "the policy key cannot be changed";
             ASSERT_TRUE(installer_.remove(name)) << "the installer's key cannot be changed";
         }
-        ::DeleteFileW(record_file().c_str());
+        ::DeleteFileW(testing::stand_in_record_file().c_str());
         testing::clear_host_records();
         window_layer().set_control_text(REPORT_EDITOR, L"a report");
         window_layer().show_window(MAIN_WINDOW, false);
         report_current = 1;
     }
-
-    static std::wstring record_file() { return testing::build_file(L"stand-ins/browser/record.txt"); }
 
     static void expect_hidden_and_stale()
     {
@@ -86,7 +74,7 @@ protected:
     std::optional<testing::RegistryValues> policy_;
     testing::RegistryValues installer_{HKEY_LOCAL_MACHINE, INSTALLER_KEY};
     testing::CurrentDirectory directory_;
-    testing::EnvironmentVariable record_variable_{L"TOVALEN_RECORD_FILE", record_file()};
+    testing::EnvironmentVariable record_variable_{L"TOVALEN_RECORD_FILE", testing::stand_in_record_file()};
     testing::SavedValue<ReportValues> saved_values_{report_values};
 };
 
@@ -131,14 +119,15 @@ TEST_P(BrowserChoice, StartsTheBrowserByItsFullPathOnly)
     open_helpdesk_form();
     const std::wstring url = helpdesk_form_url(HELPDESK_SERVER);
     if (row.registered) {
-        EXPECT_EQ(wait_for_record(record_file()), testing::BrowserStandIn::started_with(url));
+        EXPECT_EQ(testing::wait_for_stand_in_record(), testing::BrowserStandIn::started_with(url));
     } else if (row.in_program_files && row.program_files_set) {
-        EXPECT_EQ(wait_for_record(record_file()), L"\"" + program_files + L"\\Internet Explorer\\iexplore.exe\" " + url);
+        EXPECT_EQ(testing::wait_for_stand_in_record(),
+                  L"\"" + program_files + L"\\Internet Explorer\\iexplore.exe\" " + url);
     } else {
         const std::vector<std::wstring> opened = testing::wait_for_host_record(L"xdg-open");
         ASSERT_EQ(opened.size(), 1u);
         EXPECT_EQ(testing::percent_decode(opened.front()), testing::percent_decode(url));
-        EXPECT_EQ(testing::read_utf16_file(record_file()), L"") << "a planted browser was started";
+        EXPECT_EQ(testing::read_utf16_file(testing::stand_in_record_file()), L"") << "a planted browser was started";
     }
     EXPECT_TRUE(registration.restore());
     EXPECT_TRUE(browser.restore());
@@ -158,7 +147,7 @@ TEST_F(Actions, PrinterShareIsThePrintServersShare)
     ASSERT_TRUE(share.placed());
     open_printer_share();
     expect_hidden_and_stale();
-    EXPECT_EQ(wait_for_record(record_file()), L"\"\\\\" + std::wstring(PRINT_SERVER) + L"\\printers$\"");
+    EXPECT_EQ(testing::wait_for_stand_in_record(), testing::PrinterShareStandIn::opened_for(PRINT_SERVER));
 }
 
 // As on a machine where neither the installer nor Group Policy set anything. The key is gone
@@ -176,7 +165,7 @@ TEST_F(Actions, WithoutThePolicyKeyTheBuiltInValueIsUsed)
     testing::RecordedMessages messages;
     open_printer_share();
     expect_hidden_and_stale();
-    EXPECT_EQ(wait_for_record(record_file()), L"\"\\\\" + std::wstring(PRINT_SERVER) + L"\\printers$\"");
+    EXPECT_EQ(testing::wait_for_stand_in_record(), testing::PrinterShareStandIn::opened_for(PRINT_SERVER));
     EXPECT_TRUE(messages.messages().empty());
 }
 
@@ -238,7 +227,7 @@ TEST_F(Actions, MailProgramReceivesEveryLineOfTheReport)
 
     send_report_mail();
     expect_hidden_and_stale();
-    const std::wstring command_line = wait_for_record(record_file());
+    const std::wstring command_line = testing::wait_for_stand_in_record();
     const std::wstring program_part = L"\"" + mail_program + L"\" \"";
     ASSERT_EQ(command_line.rfind(program_part, 0), 0u) << ::testing::PrintToString(command_line);
     ASSERT_EQ(command_line.back(), L'"');
@@ -263,77 +252,39 @@ TEST_F(Actions, MailProgramReceivesEveryLineOfTheReport)
 // is wrong; after a box, the same button pressed again with the value taken away hands over the
 // built-in value, once: the value is read at each press, and the first press started nothing
 // (the stand-ins add each start to their records).
-enum class Button { ticket, printer, mail };
-
-struct PolicySetting {
-    const wchar_t* name;
-    DWORD type;
-    std::wstring text;  // the string (REG_MULTI_SZ: its lines with their nulls); a REG_DWORD stores 1
-    bool by_installer = false;  // in the installer's key rather than the policy key
-};
-
-struct PolicyRow {
-    const char* name;
-    Button button;
-    std::vector<PolicySetting> settings;
-    std::wstring handed_over;           // form URL, print server or mailbox; for a box, empty
-    const wchar_t* wrong_value = nullptr;  // the value the box names
-    std::wstring problem;
-    const wchar_t* wrong_key = POLICY_KEY;  // and the key it names
-};
-
-class PolicyActions : public Actions, public ::testing::WithParamInterface<PolicyRow> {
+class PolicyActions : public Actions, public ::testing::WithParamInterface<testing::PolicyRow> {
 protected:
-    testing::RegistryValues& key_of(const PolicySetting& setting) { return setting.by_installer ? installer_ : *policy_; }
-
-    bool store(const PolicySetting& setting)
+    testing::RegistryValues& key_of(const testing::PolicySetting& setting)
     {
-        if (setting.type == REG_DWORD) {
-            return key_of(setting).set_number(setting.name, 1);
-        }
-        return key_of(setting).set(setting.name, setting.type, setting.text.c_str(),
-                                   (setting.text.size() + 1) * sizeof(wchar_t));
+        return setting.by_installer ? installer_ : *policy_;
     }
 
-    static void press(Button button)
+    static void press(int button)
     {
         switch (button) {
-        case Button::ticket:
+        case TICKET_BUTTON:
             open_helpdesk_form();
             break;
-        case Button::printer:
+        case PRINTER_BUTTON:
             open_printer_share();
             break;
-        case Button::mail:
+        case MAIL_BUTTON:
             send_report_mail();
             break;
         }
     }
 
-    static std::wstring built_in(Button button)
-    {
-        switch (button) {
-        case Button::ticket:
-            return helpdesk_form_url(HELPDESK_SERVER);
-        case Button::printer:
-            return PRINT_SERVER;
-        case Button::mail:
-            return SUPPORT_MAILBOX;
-        }
-        return {};
-    }
-
     // Waits for the one hand-over of the button and checks it carries the value.
-    static void expect_handed_over_once(Button button, const std::wstring& value)
+    static void expect_handed_over_once(int button, const std::wstring& value)
     {
         switch (button) {
-        case Button::ticket:
-            EXPECT_EQ(wait_for_record(record_file()), testing::BrowserStandIn::started_with(value));
+        case TICKET_BUTTON:
+            EXPECT_EQ(testing::wait_for_stand_in_record(), testing::BrowserStandIn::started_with(value));
             break;
-        case Button::printer:
-            EXPECT_EQ(wait_for_record(record_file()), L"\"\\\\" + value + L"\\printers$\"");
+        case PRINTER_BUTTON:
+            EXPECT_EQ(testing::wait_for_stand_in_record(), testing::PrinterShareStandIn::opened_for(value));
             break;
-        case Button::mail: {
+        case MAIL_BUTTON: {
             const std::vector<std::wstring> handed = testing::wait_for_host_record(L"xdg-email");
             ASSERT_EQ(handed.size(), 1u) << (handed.empty() ? mail_hand_over_diagnosis() : std::string());
             EXPECT_EQ(testing::percent_decode(handed.front()), testing::percent_decode(current_report_mail_url(value)));
@@ -351,17 +302,17 @@ protected:
 
 TEST_P(PolicyActions, UseTheValueOrNameWhatIsWrong)
 {
-    const PolicyRow& row = GetParam();
+    const testing::PolicyRow& row = GetParam();
     ASSERT_TRUE(browser_.registered());
     ASSERT_TRUE(net_.replace_with(testing::build_file(L"stand-ins/net/net.exe")));
     ASSERT_TRUE(built_in_share_.placed() && configured_share_.placed());
-    for (const PolicySetting& setting : row.settings) {
-        ASSERT_TRUE(store(setting));
+    for (const testing::PolicySetting& setting : row.settings) {
+        ASSERT_TRUE(testing::store(key_of(setting), setting));
     }
     testing::RecordedMessages messages;
     press(row.button);
     expect_hidden_and_stale();
-    if (row.wrong_value == nullptr) {
+    if (!row.handed_over.empty()) {
         EXPECT_TRUE(messages.messages().empty());
         expect_handed_over_once(row.button, row.handed_over);
     } else {
@@ -369,93 +320,65 @@ TEST_P(PolicyActions, UseTheValueOrNameWhatIsWrong)
         const testing::ShownMessage& shown = messages.messages().front();
         EXPECT_EQ(shown.title, L"Tovalen");
         EXPECT_EQ(shown.flags, static_cast<UINT>(MB_OK | MB_ICONERROR));
-        const std::wstring named = std::wstring(L"The value ") + row.wrong_value + L" of the key HKEY_LOCAL_MACHINE\\" +
-                                   row.wrong_key + L" is not used: " + row.problem + L".\r\n";
-        EXPECT_EQ(shown.text.rfind(named, 0), 0u) << ::testing::PrintToString(shown.text);
+        const std::wstring refusal = testing::refusal_message(row.settings.front());
+        ASSERT_FALSE(refusal.empty()) << "the row's first setting is one its check lets through";
+        EXPECT_EQ(shown.text, refusal);
 
-        for (const PolicySetting& setting : row.settings) {
+        for (const testing::PolicySetting& setting : row.settings) {
             ASSERT_TRUE(key_of(setting).remove(setting.name));
         }
         window_layer().show_window(MAIN_WINDOW, false);
         press(row.button);
         EXPECT_EQ(messages.messages().size(), 1u) << "no second box";
-        expect_handed_over_once(row.button, built_in(row.button));
+        expect_handed_over_once(row.button, testing::built_in_value(row.button));
     }
     EXPECT_TRUE(net_.restore());
     EXPECT_TRUE(browser_.restore());
 }
 
 constexpr wchar_t FORM_URL[] = L"https://Tickets.corp.example:8443/it/new?list=%7B7%7D&from=tovalen#form";
-constexpr wchar_t NOT_A_STRING[] = L"it is stored as REG_DWORD, not as a REG_SZ string";
 const std::wstring LINES(L"print2.corp.example\0print3.corp.example\0", 40);
+
+using testing::PolicyRow;
 
 INSTANTIATE_TEST_SUITE_P(
     Values, PolicyActions,
     ::testing::Values(
-        PolicyRow{"form_url_is_the_whole_url", Button::ticket, {{POLICY_TICKET_FORM_URL, REG_SZ, FORM_URL}}, FORM_URL, nullptr, L""},
-        PolicyRow{"form_url_leaves_the_server_unread",
-                  Button::ticket,
+        PolicyRow{"form_url_is_the_whole_url", TICKET_BUTTON, {{POLICY_TICKET_FORM_URL, REG_SZ, FORM_URL}}, FORM_URL},
+        PolicyRow{"form_url_leaves_the_server_unread", TICKET_BUTTON,
                   {{POLICY_TICKET_FORM_URL, REG_SZ, FORM_URL}, {POLICY_HELPDESK_SERVER, REG_SZ, L"not a server"}},
-                  FORM_URL, nullptr, L""},
-        PolicyRow{"helpdesk_server_with_port",
-                  Button::ticket,
+                  FORM_URL},
+        PolicyRow{"helpdesk_server_with_port", TICKET_BUTTON,
                   {{POLICY_HELPDESK_SERVER, REG_SZ, L"helpdesk2.corp.example:8080"}},
-                  helpdesk_form_url(L"helpdesk2.corp.example:8080"), nullptr, L""},
-        PolicyRow{"empty_form_url_leaves_the_server",
-                  Button::ticket,
+                  helpdesk_form_url(L"helpdesk2.corp.example:8080")},
+        PolicyRow{"empty_form_url_leaves_the_server", TICKET_BUTTON,
                   {{POLICY_TICKET_FORM_URL, REG_SZ, L""}, {POLICY_HELPDESK_SERVER, REG_SZ, L"helpdesk2"}},
-                  helpdesk_form_url(L"helpdesk2"), nullptr, L""},
-        PolicyRow{"empty_server_is_the_built_in_one",
-                  Button::ticket,
-                  {{POLICY_HELPDESK_SERVER, REG_SZ, L""}},
-                  helpdesk_form_url(HELPDESK_SERVER), nullptr, L""},
-        PolicyRow{"form_url_not_http",
-                  Button::ticket,
+                  helpdesk_form_url(L"helpdesk2")},
+        PolicyRow{"empty_server_is_the_built_in_one", TICKET_BUTTON, {{POLICY_HELPDESK_SERVER, REG_SZ, L""}},
+                  helpdesk_form_url(HELPDESK_SERVER)},
+        PolicyRow{"form_url_not_http", TICKET_BUTTON,
                   {{POLICY_TICKET_FORM_URL, REG_SZ, L"ftp://tickets.corp.example/"},
-                   {POLICY_HELPDESK_SERVER, REG_SZ, L"helpdesk2"}},
-                  L"",
-                  POLICY_TICKET_FORM_URL,
-                  L"it is not an absolute URL beginning with http:// or https://"},
-        PolicyRow{"form_url_as_a_number", Button::ticket, {{POLICY_TICKET_FORM_URL, REG_DWORD, L""}}, L"",
-                  POLICY_TICKET_FORM_URL, NOT_A_STRING},
-        PolicyRow{"helpdesk_server_with_a_path",
-                  Button::ticket,
-                  {{POLICY_HELPDESK_SERVER, REG_SZ, L"helpdesk2/sites"}},
-                  L"",
-                  POLICY_HELPDESK_SERVER,
-                  L"it contains \"/\", which is not a letter A-Z, a digit, a hyphen or a dot"},
-        PolicyRow{"helpdesk_server_expandable",
-                  Button::ticket,
-                  {{POLICY_HELPDESK_SERVER, REG_EXPAND_SZ, L"helpdesk2"}},
-                  L"",
-                  POLICY_HELPDESK_SERVER,
-                  L"it is stored as REG_EXPAND_SZ, not as a REG_SZ string"},
-        PolicyRow{"print_server", Button::printer, {{POLICY_PRINT_SERVER, REG_SZ, L"print2.corp.example"}},
-                  L"print2.corp.example", nullptr, L""},
-        PolicyRow{"print_server_given_to_the_installer", Button::printer,
-                  {{POLICY_PRINT_SERVER, REG_SZ, L"print2.corp.example", true}}, L"print2.corp.example", nullptr, L""},
-        PolicyRow{"print_server_of_group_policy_before_the_installers",
-                  Button::printer,
+                   {POLICY_HELPDESK_SERVER, REG_SZ, L"helpdesk2"}}},
+        PolicyRow{"form_url_as_a_number", TICKET_BUTTON, {{POLICY_TICKET_FORM_URL, REG_DWORD, L""}}},
+        PolicyRow{"helpdesk_server_with_a_path", TICKET_BUTTON, {{POLICY_HELPDESK_SERVER, REG_SZ, L"helpdesk2/sites"}}},
+        PolicyRow{"helpdesk_server_expandable", TICKET_BUTTON, {{POLICY_HELPDESK_SERVER, REG_EXPAND_SZ, L"helpdesk2"}}},
+        PolicyRow{"print_server", PRINTER_BUTTON, {{POLICY_PRINT_SERVER, REG_SZ, L"print2.corp.example"}},
+                  L"print2.corp.example"},
+        PolicyRow{"print_server_given_to_the_installer", PRINTER_BUTTON,
+                  {{POLICY_PRINT_SERVER, REG_SZ, L"print2.corp.example", true}}, L"print2.corp.example"},
+        PolicyRow{"print_server_of_group_policy_before_the_installers", PRINTER_BUTTON,
                   {{POLICY_PRINT_SERVER, REG_SZ, L"print2.corp.example"},
                    {POLICY_PRINT_SERVER, REG_SZ, L"print3.corp.example", true}},
-                  L"print2.corp.example", nullptr, L""},
-        PolicyRow{"installers_print_server_ending_in_a_dot", Button::printer,
-                  {{POLICY_PRINT_SERVER, REG_SZ, L"print2.corp.", true}}, L"", POLICY_PRINT_SERVER, L"it ends with a dot",
-                  INSTALLER_KEY},
-        PolicyRow{"print_server_ending_in_a_dot", Button::printer, {{POLICY_PRINT_SERVER, REG_SZ, L"print2.corp."}}, L"",
-                  POLICY_PRINT_SERVER, L"it ends with a dot"},
-        PolicyRow{"print_server_as_lines", Button::printer, {{POLICY_PRINT_SERVER, REG_MULTI_SZ, LINES}}, L"",
-                  POLICY_PRINT_SERVER, L"it is stored as REG_MULTI_SZ, not as a REG_SZ string"},
-        PolicyRow{"mailbox", Button::mail, {{POLICY_SUPPORT_MAILBOX, REG_SZ, L"service-desk@corp.example"}},
-                  L"service-desk@corp.example", nullptr, L""},
-        PolicyRow{"mailbox_with_a_query",
-                  Button::mail,
-                  {{POLICY_SUPPORT_MAILBOX, REG_SZ, L"it@corp.example?cc=boss@corp.example"}},
-                  L"",
-                  POLICY_SUPPORT_MAILBOX,
-                  L"it contains \"?\""},
-        PolicyRow{"mailbox_as_a_number", Button::mail, {{POLICY_SUPPORT_MAILBOX, REG_DWORD, L""}}, L"",
-                  POLICY_SUPPORT_MAILBOX, NOT_A_STRING}),
+                  L"print2.corp.example"},
+        PolicyRow{"installers_print_server_ending_in_a_dot", PRINTER_BUTTON,
+                  {{POLICY_PRINT_SERVER, REG_SZ, L"print2.corp.", true}}},
+        PolicyRow{"print_server_ending_in_a_dot", PRINTER_BUTTON, {{POLICY_PRINT_SERVER, REG_SZ, L"print2.corp."}}},
+        PolicyRow{"print_server_as_lines", PRINTER_BUTTON, {{POLICY_PRINT_SERVER, REG_MULTI_SZ, LINES}}},
+        PolicyRow{"mailbox", MAIL_BUTTON, {{POLICY_SUPPORT_MAILBOX, REG_SZ, L"service-desk@corp.example"}},
+                  L"service-desk@corp.example"},
+        PolicyRow{"mailbox_with_a_query", MAIL_BUTTON,
+                  {{POLICY_SUPPORT_MAILBOX, REG_SZ, L"it@corp.example?cc=boss@corp.example"}}},
+        PolicyRow{"mailbox_as_a_number", MAIL_BUTTON, {{POLICY_SUPPORT_MAILBOX, REG_DWORD, L""}}}),
     [](const auto& row) { return std::string(row.param.name); });
 
 struct UpperRow {

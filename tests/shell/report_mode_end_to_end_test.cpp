@@ -80,8 +80,7 @@ protected:
 TEST_F(ReportModeEndToEnd, WritesTheLinesAClickShowsWhileTheTrayCopyShowsNothing)
 {
     ProgramUnderTest tray(testing::tovalen_program_path());
-    ASSERT_NE(tray.main_window(), nullptr);
-    ASSERT_TRUE(tray.wait_until_handled());
+    ASSERT_EQ(tray.wait_until_running(), "");
 
     const FinishedRun report = run(L"/report " + quoted(L"pc.txt"));
     ASSERT_EQ(report.exit_code, 0u) << report.standard_error;
@@ -90,8 +89,7 @@ TEST_F(ReportModeEndToEnd, WritesTheLinesAClickShowsWhileTheTrayCopyShowsNothing
     EXPECT_FALSE(tray.window_visible());
     EXPECT_EQ(tray.editor_text(), L"");
 
-    tray.post_tray(WM_LBUTTONDOWN);
-    ASSERT_TRUE(tray.wait_for_report_window());
+    ASSERT_TRUE(tray.press_to_show());
     const std::vector<std::wstring> shown = report_lines(tray.editor_text());
     const std::vector<std::wstring> written = written_report_lines(L"pc.txt");
     ASSERT_EQ(shown.size(), 28u);

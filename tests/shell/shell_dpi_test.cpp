@@ -102,9 +102,7 @@ protected:
         ASSERT_TRUE(coordinates_.set()) << "the test cannot read device pixels, error " << ::GetLastError();
         ASSERT_TRUE(log_pixels_.set_number(L"LogPixels", static_cast<DWORD>(GetParam().dpi)));
         program_.emplace(testing::tovalen_program_path());
-        ASSERT_TRUE(program_->started());
-        ASSERT_NE(program_->main_window(), nullptr);
-        ASSERT_TRUE(program_->wait_until_handled());
+        ASSERT_EQ(program_->wait_until_running(), "");
     }
 
     void TearDown() override

@@ -1,11 +1,14 @@
 // The running program, driven from outside through the same window messages the tray and the
 // user send it.
 #include "company_network.h"
-#include "policy_names.h"
 #include "platform/single_copy.h"
+#include "policy_names.h"
+#include "report/collectors.h"
+#include "shell/action_texts.h"
 #include "shell/shell.h"
 #include "support/browser_stand_in.h"
 #include "support/build_paths.h"
+#include "support/company_policy.h"
 #include "support/host_stand_ins.h"
 #include "support/management_namespaces.h"
 #include "support/program_under_test.h"
@@ -28,17 +31,11 @@ namespace {
 
 using testing::ProgramUnderTest;
 
-constexpr int EDITOR = 1;
 constexpr wchar_t MARKER[] = L"left by the test";
 
 class ShellEndToEnd : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(program.started());
-        ASSERT_NE(program.main_window(), nullptr);
-        ASSERT_TRUE(program.wait_until_handled()) << "the program reads its messages once it has started";
-    }
+    void SetUp() override { ASSERT_EQ(program.wait_until_running(), ""); }
 
     // A press whose handling shows nothing the test could wait for: the sentinel posted after it
     // proves it has been handled.
@@ -47,15 +44,6 @@ protected:
         program.post_tray(mouse_message);
         ASSERT_TRUE(program.wait_until_handled());
     }
-
-    // A left press that builds or shows the report.
-    void press_to_show()
-    {
-        program.post_tray(WM_LBUTTONDOWN);
-        ASSERT_TRUE(program.wait_for_report_window());
-    }
-
-    bool shows_a_report() { return program.editor_text().rfind(L"----Hardware----", 0) == 0; }
 
     ProgramUnderTest program{testing::tovalen_program_path()};
 };
@@ -68,15 +56,15 @@ TEST_F(ShellEndToEnd, StartsHiddenWithAnEmptyEditor)
 
 TEST_F(ShellEndToEnd, LeftPressBuildsTheReportAndShowsTheWindowTopmost)
 {
-    press_to_show();
+    ASSERT_TRUE(program.press_to_show());
     EXPECT_TRUE(program.window_visible());
     EXPECT_TRUE(program.window_topmost());
-    EXPECT_TRUE(shows_a_report()) << "editor holds: " << ::testing::PrintToString(program.editor_text());
+    EXPECT_TRUE(program.shows_a_report()) << "editor holds: " << ::testing::PrintToString(program.editor_text());
 }
 
 TEST_F(ShellEndToEnd, SecondLeftPressWhileShownDoesNotRebuild)
 {
-    press_to_show();
+    ASSERT_TRUE(program.press_to_show());
     program.set_editor_text(MARKER);
     // Already shown, so the window tells nothing: the sentinel proves the press was handled.
     press_and_wait_until_handled(WM_LBUTTONDOWN);
@@ -90,7 +78,7 @@ TEST_F(ShellEndToEnd, DoubleClickBuildsOnceFromItsFirstPress)
     program.post_tray(WM_LBUTTONDBLCLK);
     ASSERT_TRUE(program.wait_for_report_window());
     EXPECT_TRUE(program.window_visible());
-    EXPECT_TRUE(shows_a_report());
+    EXPECT_TRUE(program.shows_a_report());
 
     program.set_editor_text(MARKER);
     press_and_wait_until_handled(WM_LBUTTONDBLCLK);
@@ -104,7 +92,7 @@ TEST_F(ShellEndToEnd, RightPressesDoNothing)
     EXPECT_FALSE(program.window_visible());
     EXPECT_EQ(program.editor_text(), L"");
 
-    press_to_show();
+    ASSERT_TRUE(program.press_to_show());
     program.set_editor_text(MARKER);
     press_and_wait_until_handled(WM_RBUTTONDOWN);
     EXPECT_TRUE(program.window_visible());
@@ -113,15 +101,15 @@ TEST_F(ShellEndToEnd, RightPressesDoNothing)
 
 TEST_F(ShellEndToEnd, CloseHidesEmptiesAndMarksTheReportStale)
 {
-    press_to_show();
+    ASSERT_TRUE(program.press_to_show());
     program.post_close();
     ASSERT_TRUE(program.wait_for_report_window(false));
     EXPECT_EQ(program.editor_text(), L"");
     EXPECT_TRUE(::IsWindow(program.main_window())) << "closing hides, it does not destroy";
 
     program.set_editor_text(MARKER);
-    press_to_show();
-    EXPECT_TRUE(shows_a_report()) << "the next press builds again";
+    ASSERT_TRUE(program.press_to_show());
+    EXPECT_TRUE(program.shows_a_report()) << "the next press builds again";
     EXPECT_TRUE(program.window_topmost());
 }
 
@@ -141,9 +129,9 @@ TEST_F(ShellEndToEnd, EndsWhenTheSessionEnds)
 
 TEST_F(ShellEndToEnd, NotificationFromTheEditorDoesNothing)
 {
-    press_to_show();
+    ASSERT_TRUE(program.press_to_show());
     program.set_editor_text(MARKER);
-    program.post_control_notification(EDITOR, EN_CHANGE);
+    program.post_control_notification(REPORT_EDITOR, EN_CHANGE);
     ASSERT_TRUE(program.wait_until_handled()) << "the sentinel proves the notification was handled";
     EXPECT_TRUE(program.window_visible());
     EXPECT_EQ(program.editor_text(), MARKER);
@@ -154,7 +142,8 @@ struct NamedButton {
     const wchar_t* name;
 };
 
-constexpr NamedButton NAMED_BUTTONS[] = {{2, L"Create Ticket"}, {3, L"Install Printer"}, {4, L"Send To IT"}};
+constexpr NamedButton NAMED_BUTTONS[] = {
+    {TICKET_BUTTON, L"Create Ticket"}, {PRINTER_BUTTON, L"Install Printer"}, {MAIL_BUTTON, L"Send To IT"}};
 
 BOOL CALLBACK collect_tooltips(HWND window, LPARAM found)
 {
@@ -198,31 +187,26 @@ protected:
     {
         testing::ProgramOptions result;
         result.working_directory = testing::build_file(L"stand-ins/browser");
-        result.environment = {{L"TOVALEN_RECORD_FILE", record_file()}};
+        result.environment = {{L"TOVALEN_RECORD_FILE", testing::stand_in_record_file()}};
         return result;
     }
 
-    static std::wstring record_file() { return testing::build_file(L"stand-ins/browser/record.txt"); }
-
     void SetUp() override
     {
-        for (const wchar_t* name :
-             {POLICY_HELPDESK_SERVER, POLICY_PRINT_SERVER, POLICY_SUPPORT_MAILBOX, POLICY_TICKET_FORM_URL}) {
+        for (const wchar_t* name : testing::COMPANY_VALUE_NAMES) {
             ASSERT_TRUE(policy_.remove(name)) << "the policy key cannot be changed";
         }
         clear_records();
         ASSERT_TRUE(browser_.registered());
         ASSERT_TRUE(planted_.place(testing::BrowserStandIn::path(), testing::build_file(L"iexplore.exe")));
-        ASSERT_TRUE(program.started());
-        ASSERT_NE(program.main_window(), nullptr);
-        ASSERT_TRUE(program.wait_until_handled());
+        ASSERT_EQ(program.wait_until_running(), "");
     }
 
     void TearDown() override { EXPECT_TRUE(browser_.restore()); }
 
     static void clear_records()
     {
-        ::DeleteFileW(record_file().c_str());
+        ::DeleteFileW(testing::stand_in_record_file().c_str());
         testing::clear_host_records();
     }
 
@@ -231,10 +215,10 @@ protected:
     // (or the next row) has cleared the records and expects its own.
     static bool wait_for_hand_over(int button)
     {
-        if (button == 2) {
-            return testing::wait_until([] { return !testing::read_utf16_file(record_file()).empty(); });
+        if (button == TICKET_BUTTON) {
+            return !testing::wait_for_stand_in_record().empty();
         }
-        if (button == 4) {
+        if (button == MAIL_BUTTON) {
             return !testing::wait_for_host_record(L"xdg-email").empty();
         }
         return true;  // no printer share is placed for these tests, so the print button hands nothing over
@@ -251,8 +235,7 @@ class ButtonsEndToEnd : public ButtonsProgram, public ::testing::WithParamInterf
 
 TEST_P(ButtonsEndToEnd, HidesTheWindowAndEmptiesTheReport)
 {
-    program.post_tray(WM_LBUTTONDOWN);
-    ASSERT_TRUE(program.wait_for_report_window());
+    ASSERT_TRUE(program.press_to_show());
     ASSERT_TRUE(program.window_visible());
     ASSERT_FALSE(program.editor_text().empty());
 
@@ -262,23 +245,16 @@ TEST_P(ButtonsEndToEnd, HidesTheWindowAndEmptiesTheReport)
     EXPECT_TRUE(wait_for_hand_over(GetParam())) << "what the button hands over never arrived";
 
     program.set_editor_text(MARKER);
-    program.post_tray(WM_LBUTTONDOWN);
-    ASSERT_TRUE(program.wait_for_report_window());
-    EXPECT_EQ(program.editor_text().rfind(L"----Hardware----", 0), 0u) << "the next press builds again";
+    ASSERT_TRUE(program.press_to_show());
+    EXPECT_TRUE(program.shows_a_report()) << "the next press builds again";
 }
 
-INSTANTIATE_TEST_SUITE_P(Buttons, ButtonsEndToEnd, ::testing::Values(2, 3, 4),
+INSTANTIATE_TEST_SUITE_P(Buttons, ButtonsEndToEnd, ::testing::Values(TICKET_BUTTON, PRINTER_BUTTON, MAIL_BUTTON),
                          [](const auto& row) { return std::to_string(row.param); });
 
 // The keys every window answers, sent as the keyboard sends them to the focused control.
 class KeyboardEndToEnd : public ButtonsEndToEnd {
 protected:
-    void press_to_show()
-    {
-        program.post_tray(WM_LBUTTONDOWN);
-        ASSERT_TRUE(program.wait_for_report_window());
-    }
-
     bool tab_to(int number)
     {
         program.post_key(VK_TAB);
@@ -300,8 +276,8 @@ protected:
 
 TEST_F(KeyboardEndToEnd, TabCyclesThroughTheReportAndTheButtonsAndEnterOnTheReportDoesNothing)
 {
-    press_to_show();
-    for (const int number : {1, 2, 3, 4, 1}) {
+    ASSERT_TRUE(program.press_to_show());
+    for (const int number : {REPORT_EDITOR, TICKET_BUTTON, PRINTER_BUTTON, MAIL_BUTTON, REPORT_EDITOR}) {
         ASSERT_TRUE(tab_to(number)) << "Tab did not reach control " << number;
     }
     program.set_editor_text(MARKER);
@@ -317,10 +293,11 @@ TEST_F(KeyboardEndToEnd, EnterOrSpaceOnAFocusedButtonActs)
         UINT key;
         int button;
     };
-    for (const Row row : {Row{VK_RETURN, 2}, Row{VK_SPACE, 3}, Row{VK_RETURN, 4}, Row{VK_SPACE, 2}}) {
+    for (const Row row : {Row{VK_RETURN, TICKET_BUTTON}, Row{VK_SPACE, PRINTER_BUTTON}, Row{VK_RETURN, MAIL_BUTTON},
+                          Row{VK_SPACE, TICKET_BUTTON}}) {
         SCOPED_TRACE(::testing::Message() << "key " << row.key << " on button " << row.button);
         clear_records();
-        press_to_show();
+        ASSERT_TRUE(program.press_to_show());
         ASSERT_TRUE(focus(row.button));
         program.post_key(row.key);
         EXPECT_TRUE(program.wait_for_report_window(false)) << "the button did not act";
@@ -334,9 +311,9 @@ TEST_F(KeyboardEndToEnd, EnterOrSpaceOnAFocusedButtonActs)
 // start to its record; a press by notification, which always acts, closes the record.
 TEST_F(KeyboardEndToEnd, EnterActsOncePerPressOfAShownWindow)
 {
-    press_to_show();
-    ASSERT_TRUE(focus(2));
-    const HWND button = program.control(2);
+    ASSERT_TRUE(program.press_to_show());
+    ASSERT_TRUE(focus(TICKET_BUTTON));
+    const HWND button = program.control(TICKET_BUTTON);
     program.post_key_down(button, VK_RETURN, true);
     ASSERT_TRUE(program.wait_until_handled());
     EXPECT_TRUE(program.window_visible()) << "a repeated key-down acted";
@@ -346,11 +323,11 @@ TEST_F(KeyboardEndToEnd, EnterActsOncePerPressOfAShownWindow)
     ASSERT_TRUE(program.wait_for_report_window(false));
     program.post_key_down(button, VK_RETURN, false);
     ASSERT_TRUE(program.wait_until_handled());
-    program.post_control_notification(2, BN_CLICKED);
+    program.post_control_notification(TICKET_BUTTON, BN_CLICKED);
 
     const std::wstring start = testing::BrowserStandIn::started_with(L"http://");
     const auto starts = [&] {
-        const std::wstring record = testing::read_utf16_file(record_file());
+        const std::wstring record = testing::read_utf16_file(testing::stand_in_record_file());
         std::size_t count = 0;
         for (std::size_t at = record.find(start); at != std::wstring::npos; at = record.find(start, at + 1)) {
             ++count;
@@ -364,17 +341,17 @@ TEST_F(KeyboardEndToEnd, EnterActsOncePerPressOfAShownWindow)
 
 TEST_F(KeyboardEndToEnd, EscapeHidesEmptiesAndMarksTheReportStaleLikeTheCloseBox)
 {
-    for (const int focused : {1, 3}) {
+    for (const int focused : {REPORT_EDITOR, PRINTER_BUTTON}) {
         SCOPED_TRACE(focused);
-        press_to_show();
+        ASSERT_TRUE(program.press_to_show());
         ASSERT_TRUE(focus(focused));
         program.post_key(VK_ESCAPE);
         ASSERT_TRUE(program.wait_for_report_window(false));
         EXPECT_EQ(program.editor_text(), L"");
         EXPECT_TRUE(::IsWindow(program.main_window()));
         program.set_editor_text(MARKER);
-        press_to_show();
-        EXPECT_EQ(program.editor_text().rfind(L"----Hardware----", 0), 0u) << "the next press builds again";
+        ASSERT_TRUE(program.press_to_show());
+        EXPECT_TRUE(program.shows_a_report()) << "the next press builds again";
         program.post_close();
         ASSERT_TRUE(program.wait_for_report_window(false));
     }
@@ -382,29 +359,19 @@ TEST_F(KeyboardEndToEnd, EscapeHidesEmptiesAndMarksTheReportStaleLikeTheCloseBox
 
 TEST_F(ButtonsEndToEnd, TicketButtonStartsTheBrowserWithTheFormUrl)
 {
-    program.post_tray(WM_LBUTTONDOWN);
-    ASSERT_TRUE(program.wait_for_report_window());
-    program.post_control_notification(2, BN_CLICKED);
+    ASSERT_TRUE(program.press_to_show());
+    program.post_control_notification(TICKET_BUTTON, BN_CLICKED);
     ASSERT_TRUE(program.wait_for_report_window(false));
-    std::wstring command_line;
-    ASSERT_TRUE(testing::wait_until([&] {
-        command_line = testing::read_utf16_file(record_file());
-        return !command_line.empty();
-    })) << "the stand-in browser was not started";
-    EXPECT_EQ(command_line.rfind(testing::BrowserStandIn::started_with(L"http://" + std::wstring(HELPDESK_SERVER) +
-                                     L"/sites/new/IT/helpdesk/_layouts/15/listform.aspx?PageType=8&ListId="),
-                                 0),
-              0u)
-        << ::testing::PrintToString(command_line);
+    EXPECT_EQ(testing::wait_for_stand_in_record(),
+              testing::BrowserStandIn::started_with(helpdesk_form_url(HELPDESK_SERVER)));
 }
 
 TEST_F(ButtonsEndToEnd, MailButtonHandsTheReportMailToTheDesktop)
 {
-    program.post_tray(WM_LBUTTONDOWN);
-    ASSERT_TRUE(program.wait_for_report_window());
+    ASSERT_TRUE(program.press_to_show());
     const std::wstring report = program.editor_text();
     EXPECT_TRUE(program.dialogs().empty());
-    program.post_control_notification(4, BN_CLICKED);
+    program.post_control_notification(MAIL_BUTTON, BN_CLICKED);
     ASSERT_TRUE(program.wait_for_report_window(false));
     const std::vector<std::wstring> handed = testing::wait_for_host_record(L"xdg-email");
     ASSERT_EQ(handed.size(), 1u) << "one mail, one argument";
@@ -426,78 +393,35 @@ TEST_F(ButtonsEndToEnd, MailButtonHandsTheReportMailToTheDesktop)
 // next press, or shows the error box naming it and hands nothing over. After a box the same
 // button, pressed again with the value taken away, hands over the built-in value exactly once,
 // which proves the first press started nothing (the stand-ins add each start to their records).
-struct PolicyRow {
-    const char* name;
-    int button;
-    const wchar_t* value_name;
-    DWORD type;
-    std::wstring text;
-    std::wstring handed_over;  // the form URL, the mailbox or the print server
-    std::wstring problem;      // not empty: the box shows it
-};
-
-class PolicyEndToEnd : public ButtonsProgram, public ::testing::WithParamInterface<PolicyRow> {
+class PolicyEndToEnd : public ButtonsProgram, public ::testing::WithParamInterface<testing::PolicyRow> {
 protected:
-    bool store(const PolicyRow& row)
-    {
-        if (row.type == REG_DWORD) {
-            return policy_.set_number(row.value_name, 1);
-        }
-        return policy_.set(row.value_name, row.type, row.text.c_str(), (row.text.size() + 1) * sizeof(wchar_t));
-    }
-
-    void press(int button)
-    {
-        program.post_tray(WM_LBUTTONDOWN);
-        ASSERT_TRUE(program.wait_for_report_window());
-        program.post_control_notification(button, BN_CLICKED);
-    }
-
     void expect_handed_over_once(int button, const std::wstring& value)
     {
-        if (button == 2) {
-            EXPECT_EQ(wait_for_record(), testing::BrowserStandIn::started_with(value));
-        } else if (button == 4) {
+        if (button == TICKET_BUTTON) {
+            EXPECT_EQ(testing::wait_for_stand_in_record(), testing::BrowserStandIn::started_with(value));
+        } else if (button == MAIL_BUTTON) {
             const std::vector<std::wstring> handed = testing::wait_for_host_record(L"xdg-email");
             ASSERT_EQ(handed.size(), 1u) << "one mail, one argument";
             const std::wstring mail = testing::percent_decode(handed.front());
             EXPECT_EQ(mail.rfind(L"mailto:" + value + L"?subject=", 0), 0u) << ::testing::PrintToString(mail);
         } else {
-            EXPECT_EQ(wait_for_record(), L"\"\\\\" + value + L"\\printers$\"");
+            EXPECT_EQ(testing::wait_for_stand_in_record(), testing::PrinterShareStandIn::opened_for(value));
         }
-    }
-
-    std::wstring wait_for_record()
-    {
-        std::wstring command_line;
-        EXPECT_TRUE(testing::wait_until([&] {
-            command_line = testing::read_utf16_file(record_file());
-            return !command_line.empty();
-        })) << "no stand-in was started";
-        return command_line;
     }
 
     testing::PrinterShareStandIn built_in_share_{PRINT_SERVER};
     testing::PrinterShareStandIn configured_share_{L"print2.corp.example"};
-
-    static std::wstring built_in(int button)
-    {
-        if (button == 2) {
-            return L"http://" + std::wstring(HELPDESK_SERVER) +
-                   L"/sites/new/IT/helpdesk/_layouts/15/listform.aspx?PageType=8&ListId="
-                   L"%7B183753DB%2D97BF%2D41C2%2D9E3B%2DCB36C889000C%7D&RootFolder=";
-        }
-        return button == 4 ? SUPPORT_MAILBOX : PRINT_SERVER;
-    }
 };
 
 TEST_P(PolicyEndToEnd, UsesTheValueOrShowsWhatIsWrong)
 {
-    const PolicyRow& row = GetParam();
+    const testing::PolicyRow& row = GetParam();
+    const testing::PolicySetting& setting = row.settings.front();
     ASSERT_TRUE(built_in_share_.placed() && configured_share_.placed());
-    ASSERT_TRUE(store(row));
-    press(row.button);
-    if (row.problem.empty()) {
+    ASSERT_TRUE(testing::store(policy_, setting));
+    ASSERT_TRUE(program.press_to_show());
+    program.post_control_notification(row.button, BN_CLICKED);
+    if (!row.handed_over.empty()) {
         ASSERT_TRUE(program.wait_for_report_window(false));
         EXPECT_TRUE(program.dialogs().empty());
         expect_handed_over_once(row.button, row.handed_over);
@@ -507,44 +431,39 @@ TEST_P(PolicyEndToEnd, UsesTheValueOrShowsWhatIsWrong)
     ASSERT_TRUE(program.wait_for_dialog(dialog)) << "no error box";
     EXPECT_EQ(dialog.title, L"Tovalen");
     EXPECT_TRUE(dialog.has_icon);
-    const std::wstring named = std::wstring(L"The value ") + row.value_name + L" of the key HKEY_LOCAL_MACHINE\\" +
-                               POLICY_KEY + L" is not used: " + row.problem + L".";
-    EXPECT_EQ(dialog.text.rfind(named, 0), 0u) << ::testing::PrintToString(dialog.text);
+    const std::wstring refusal = testing::refusal_message(setting);
+    ASSERT_FALSE(refusal.empty()) << "the row's setting is one its check lets through";
+    EXPECT_EQ(dialog.text, refusal);
     testing::ProgramUnderTest::press_ok(dialog);
     ASSERT_TRUE(testing::wait_until([&] { return !::IsWindow(dialog.window); })) << "the box did not close";
     ASSERT_TRUE(program.wait_for_report_window(false)) << "the window stays shown";
 
-    ASSERT_TRUE(policy_.remove(row.value_name));
+    ASSERT_TRUE(policy_.remove(setting.name));
     program.post_control_notification(row.button, BN_CLICKED);
-    expect_handed_over_once(row.button, built_in(row.button));
+    expect_handed_over_once(row.button, testing::built_in_value(row.button));
     EXPECT_TRUE(program.dialogs().empty());
 }
 
 const std::wstring FORM_URL = L"https://tickets.corp.example/it/new?list=%7B7%7D&from=tovalen";
 
+using testing::PolicyRow;
+
 INSTANTIATE_TEST_SUITE_P(
     Values, PolicyEndToEnd,
     ::testing::Values(
-        PolicyRow{"form_url", 2, POLICY_TICKET_FORM_URL, REG_SZ, FORM_URL, FORM_URL, L""},
-        PolicyRow{"helpdesk_server", 2, POLICY_HELPDESK_SERVER, REG_SZ, L"helpdesk2.corp.example:8080",
-                  L"http://helpdesk2.corp.example:8080/sites/new/IT/helpdesk/_layouts/15/listform.aspx"
-                  L"?PageType=8&ListId=%7B183753DB%2D97BF%2D41C2%2D9E3B%2DCB36C889000C%7D&RootFolder=",
-                  L""},
-        PolicyRow{"print_server", 3, POLICY_PRINT_SERVER, REG_SZ, L"print2.corp.example", L"print2.corp.example", L""},
-        PolicyRow{"mailbox", 4, POLICY_SUPPORT_MAILBOX, REG_SZ, L"service-desk@corp.example",
-                  L"service-desk@corp.example", L""},
-        PolicyRow{"form_url_without_host", 2, POLICY_TICKET_FORM_URL, REG_SZ, L"https:///it/new", L"",
-                  L"it names no host"},
-        PolicyRow{"helpdesk_server_with_a_blank", 2, POLICY_HELPDESK_SERVER, REG_SZ, L"helpdesk 2", L"",
-                  L"it contains a blank"},
-        PolicyRow{"print_server_as_a_share", 3, POLICY_PRINT_SERVER, REG_SZ, L"\\\\print2", L"",
-                  L"it contains \"\\\", which is not a letter A-Z, a digit, a hyphen or a dot"},
-        PolicyRow{"print_server_as_lines", 3, POLICY_PRINT_SERVER, REG_MULTI_SZ, L"print2", L"",
-                  L"it is stored as REG_MULTI_SZ, not as a REG_SZ string"},
-        PolicyRow{"mailbox_with_two_ats", 4, POLICY_SUPPORT_MAILBOX, REG_SZ, L"it@corp@example", L"",
-                  L"it has more than one \"@\""},
-        PolicyRow{"mailbox_as_a_number", 4, POLICY_SUPPORT_MAILBOX, REG_DWORD, L"", L"",
-                  L"it is stored as REG_DWORD, not as a REG_SZ string"}),
+        PolicyRow{"form_url", TICKET_BUTTON, {{POLICY_TICKET_FORM_URL, REG_SZ, FORM_URL}}, FORM_URL},
+        PolicyRow{"helpdesk_server", TICKET_BUTTON, {{POLICY_HELPDESK_SERVER, REG_SZ, L"helpdesk2.corp.example:8080"}},
+                  helpdesk_form_url(L"helpdesk2.corp.example:8080")},
+        PolicyRow{"print_server", PRINTER_BUTTON, {{POLICY_PRINT_SERVER, REG_SZ, L"print2.corp.example"}},
+                  L"print2.corp.example"},
+        PolicyRow{"mailbox", MAIL_BUTTON, {{POLICY_SUPPORT_MAILBOX, REG_SZ, L"service-desk@corp.example"}},
+                  L"service-desk@corp.example"},
+        PolicyRow{"form_url_without_host", TICKET_BUTTON, {{POLICY_TICKET_FORM_URL, REG_SZ, L"https:///it/new"}}},
+        PolicyRow{"helpdesk_server_with_a_blank", TICKET_BUTTON, {{POLICY_HELPDESK_SERVER, REG_SZ, L"helpdesk 2"}}},
+        PolicyRow{"print_server_as_a_share", PRINTER_BUTTON, {{POLICY_PRINT_SERVER, REG_SZ, L"\\\\print2"}}},
+        PolicyRow{"print_server_as_lines", PRINTER_BUTTON, {{POLICY_PRINT_SERVER, REG_MULTI_SZ, L"print2"}}},
+        PolicyRow{"mailbox_with_two_ats", MAIL_BUTTON, {{POLICY_SUPPORT_MAILBOX, REG_SZ, L"it@corp@example"}}},
+        PolicyRow{"mailbox_as_a_number", MAIL_BUTTON, {{POLICY_SUPPORT_MAILBOX, REG_DWORD, L""}}}),
     [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace
@@ -560,16 +479,10 @@ namespace {
 TEST(ServiceUnavailableEndToEnd, BothErrorBoxesInOrderThenTheReport)
 {
     testing::ProgramUnderTest program(testing::tovalen_program_path());
-    ASSERT_TRUE(program.started());
-    ASSERT_NE(program.main_window(), nullptr);
-    ASSERT_TRUE(program.wait_until_handled());
+    ASSERT_EQ(program.wait_until_running(), "");
     program.post_tray(WM_LBUTTONDOWN);
 
-    const wchar_t* expected_texts[] = {
-        L"Error retrieving serial.\r\nMake sure you are running as an Administrator.",
-        L"Error retrieving memory size.\r\nMake sure you are running as an Administrator.",
-    };
-    for (const wchar_t* expected : expected_texts) {
+    for (const wchar_t* expected : {SERIAL_ERROR_MESSAGE, MEMORY_ERROR_MESSAGE}) {
         testing::DialogView dialog;
         ASSERT_TRUE(program.wait_for_dialog(dialog)) << "no box for: " << ::testing::PrintToString(std::wstring(expected));
         EXPECT_EQ(dialog.title, L"Error");
@@ -579,9 +492,8 @@ TEST(ServiceUnavailableEndToEnd, BothErrorBoxesInOrderThenTheReport)
         ASSERT_TRUE(testing::wait_until([&] { return !::IsWindow(dialog.window); })) << "the box did not close";
     }
     ASSERT_TRUE(program.wait_for_report_window());
-    const std::wstring text = program.editor_text();
-    EXPECT_EQ(text.rfind(L"----Hardware----", 0), 0u);
-    EXPECT_NE(text.find(L"\r\nSerial#: \r\n"), std::wstring::npos);
+    EXPECT_TRUE(program.shows_a_report());
+    EXPECT_NE(program.editor_text().find(L"\r\nSerial#: \r\n"), std::wstring::npos);
     EXPECT_TRUE(program.dialogs().empty());
 }
 
@@ -676,11 +588,6 @@ std::string describe(const std::vector<MadeWindow>& windows)
     return ::testing::PrintToString(text);
 }
 
-bool shows_a_report(ProgramUnderTest& program)
-{
-    return program.editor_text().rfind(L"----Hardware----", 0) == 0;
-}
-
 // Starts the program while a copy runs: the start hands itself to that copy and ends with 0,
 // soon. Returns how long its process lived.
 double start_a_second_copy()
@@ -703,13 +610,7 @@ double start_a_second_copy()
 // One copy per session.
 class OneCopyEndToEnd : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(first.started());
-        ASSERT_NE(first.main_window(), nullptr);
-        // The loop runs, so start-up, which makes the copy findable, has ended.
-        ASSERT_TRUE(first.wait_until_handled());
-    }
+    void SetUp() override { ASSERT_EQ(first.wait_until_running(), ""); }
 
     ProgramUnderTest first{testing::tovalen_program_path()};
 };
@@ -722,7 +623,7 @@ TEST_F(OneCopyEndToEnd, SecondStartEndsWithZeroAndTheRunningCopyShowsItsReportAs
     ASSERT_TRUE(made.hooked());
     start_a_second_copy();
     ASSERT_TRUE(first.wait_for_report_window()) << "the running copy did not show its report";
-    EXPECT_TRUE(shows_a_report(first)) << ::testing::PrintToString(first.editor_text());
+    EXPECT_TRUE(first.shows_a_report()) << ::testing::PrintToString(first.editor_text());
     EXPECT_TRUE(first.window_topmost());
     EXPECT_TRUE(made.outside(first.process_id()).empty()) << describe(made.outside(first.process_id()));
 
@@ -743,8 +644,7 @@ TEST(OneCopyAfterAnEnd, NewStartRunsByItselfAndLaterStartsHandTheirStartToIt)
     for (const bool name_held_meanwhile : {false, true}) {
         SCOPED_TRACE(name_held_meanwhile ? "the name was held meanwhile" : "nothing held the name");
         ProgramUnderTest first{testing::tovalen_program_path()};
-        ASSERT_NE(first.main_window(), nullptr);
-        ASSERT_TRUE(first.wait_until_handled());
+        ASSERT_EQ(first.wait_until_running(), "");
         platform::UniqueKernelHandle held;
         if (name_held_meanwhile) {
             held.reset(::OpenFileMappingW(FILE_MAP_READ, FALSE, platform::single_copy_name().c_str()));
@@ -755,16 +655,14 @@ TEST(OneCopyAfterAnEnd, NewStartRunsByItselfAndLaterStartsHandTheirStartToIt)
         WindowsMade made;
         ASSERT_TRUE(made.hooked());
         ProgramUnderTest next{testing::tovalen_program_path()};
-        ASSERT_NE(next.main_window(), nullptr) << "the new start did not run";
-        ASSERT_TRUE(next.wait_until_handled());
+        ASSERT_EQ(next.wait_until_running(), "") << "the new start did not run";
         // What the test of a second start looks for is seen when there is something to see.
         const auto tray_windows = made.outside(next.process_id());
         EXPECT_TRUE(std::any_of(tray_windows.begin(), tray_windows.end(),
                                 [](const MadeWindow& w) { return w.class_name == TRAY_ICON_WINDOW_CLASS; }))
             << "the tray made no window for the new copy's icon: " << describe(tray_windows);
-        next.post_tray(WM_LBUTTONDOWN);
-        ASSERT_TRUE(next.wait_for_report_window());
-        EXPECT_TRUE(shows_a_report(next));
+        ASSERT_TRUE(next.press_to_show());
+        EXPECT_TRUE(next.shows_a_report());
 
         next.post_close();
         ASSERT_TRUE(next.wait_for_report_window(false));
@@ -779,13 +677,10 @@ TEST(OneCopyNameTaken, EveryStartRunsByItself)
     const testing::CopiesApart apart;
     ASSERT_TRUE(apart.holds_the_name());
     ProgramUnderTest first{testing::tovalen_program_path()};
-    ASSERT_NE(first.main_window(), nullptr);
-    ASSERT_TRUE(first.wait_until_handled());
+    ASSERT_EQ(first.wait_until_running(), "");
     ProgramUnderTest second{testing::tovalen_program_path()};
-    ASSERT_NE(second.main_window(), nullptr) << "the second start did not run";
-    ASSERT_TRUE(second.wait_until_handled());
-    second.post_tray(WM_LBUTTONDOWN);
-    EXPECT_TRUE(second.wait_for_report_window());
+    ASSERT_EQ(second.wait_until_running(), "") << "the second start did not run";
+    EXPECT_TRUE(second.press_to_show());
     EXPECT_TRUE(first.wait_until_handled()) << "the first copy runs on";
     EXPECT_FALSE(first.window_visible());
 }

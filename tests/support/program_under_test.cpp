@@ -1,22 +1,18 @@
 #include "support/program_under_test.h"
 
 #include "platform/single_copy.h"
+#include "shell/shell.h"
 
 #include <richedit.h>
 
 #include <algorithm>
 #include <cwctype>
+#include <functional>
 #include <map>
 
 namespace tovalen::testing {
 
 namespace {
-
-constexpr wchar_t REPORT_WINDOW_CLASS[] = L"TovalenReportWindow";
-constexpr int EDITOR_NUMBER = 1;
-constexpr int LAST_BUTTON_NUMBER = 4;
-constexpr UINT TRAY_CALLBACK = 12501;
-constexpr WPARAM TRAY_ICON_NUMBER = 5;
 
 struct Caseless {
     bool operator()(const std::wstring& a, const std::wstring& b) const
@@ -58,29 +54,43 @@ std::vector<wchar_t> environment_block(const ProgramOptions& options)
 }
 
 struct WindowSearch {
-    DWORD process_id;
     const wchar_t* class_name;
+    std::function<bool(DWORD process_id)> owned;
     std::vector<HWND> found;
 };
 
 BOOL CALLBACK collect_window(HWND window, LPARAM context)
 {
     auto* search = reinterpret_cast<WindowSearch*>(context);
-    DWORD owner = 0;
-    ::GetWindowThreadProcessId(window, &owner);
+    DWORD process_id = 0;
+    ::GetWindowThreadProcessId(window, &process_id);
     wchar_t name[64] = {};
     ::GetClassNameW(window, name, 64);
-    if (owner == search->process_id && wcscmp(name, search->class_name) == 0) {
+    if (wcscmp(name, search->class_name) == 0 && search->owned(process_id)) {
         search->found.push_back(window);
     }
     return TRUE;
 }
 
-std::vector<HWND> top_level_windows(DWORD process_id, const wchar_t* class_name)
+std::vector<HWND> top_level_windows(const wchar_t* class_name, std::function<bool(DWORD process_id)> owned)
 {
-    WindowSearch search{process_id, class_name, {}};
+    WindowSearch search{class_name, std::move(owned), {}};
     ::EnumWindows(collect_window, reinterpret_cast<LPARAM>(&search));
     return search.found;
+}
+
+std::vector<HWND> top_level_windows(DWORD process_id, const wchar_t* class_name)
+{
+    return top_level_windows(class_name, [process_id](DWORD owner) { return owner == process_id; });
+}
+
+bool runs_program_file(DWORD process_id, const std::wstring& program_path)
+{
+    const platform::UniqueKernelHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process_id));
+    wchar_t image[MAX_PATH] = {};
+    DWORD length = MAX_PATH;
+    return process && ::QueryFullProcessImageNameW(process.get(), 0, image, &length) &&
+           _wcsicmp(image, program_path.c_str()) == 0;
 }
 
 BOOL CALLBACK find_icon_static(HWND child, LPARAM context)
@@ -104,7 +114,7 @@ bool running(HANDLE process) { return process != nullptr && ::WaitForSingleObjec
 // test that took the window then would post its sentinel to a control that is not there yet.
 bool has_every_control(HWND window)
 {
-    for (int number = EDITOR_NUMBER; number <= LAST_BUTTON_NUMBER; ++number) {
+    for (const int number : {REPORT_EDITOR, TICKET_BUTTON, PRINTER_BUTTON, MAIL_BUTTON}) {
         if (::GetDlgItem(window, number) == nullptr) {
             return false;
         }
@@ -113,6 +123,12 @@ bool has_every_control(HWND window)
 }
 
 }  // namespace
+
+std::vector<HWND> report_windows_of(const std::wstring& program_path)
+{
+    return top_level_windows(platform::MAIN_WINDOW_CLASS,
+                             [&program_path](DWORD owner) { return runs_program_file(owner, program_path); });
+}
 
 std::wstring window_text(HWND window)
 {
@@ -236,7 +252,7 @@ HWND ProgramUnderTest::main_window(DWORD timeout_ms)
         HWND found = nullptr;
         wait_until(
             [this, &found] {
-                const auto windows = top_level_windows(process_id_, REPORT_WINDOW_CLASS);
+                const auto windows = top_level_windows(process_id_, platform::MAIN_WINDOW_CLASS);
                 found = windows.empty() ? nullptr : windows.front();
                 return (found != nullptr && has_every_control(found)) || !running(process_.get());
             },
@@ -246,11 +262,22 @@ HWND ProgramUnderTest::main_window(DWORD timeout_ms)
     return main_window_;
 }
 
+std::string ProgramUnderTest::wait_until_running()
+{
+    if (!started()) {
+        return "the program did not start";
+    }
+    if (main_window() == nullptr) {
+        return "the program made no window with every control";
+    }
+    return wait_until_handled() ? "" : "the program handled no message after its start";
+}
+
 HWND ProgramUnderTest::control(int number) { return ::GetDlgItem(main_window(), number); }
 
 void ProgramUnderTest::post_tray(UINT mouse_message)
 {
-    ::PostMessageW(main_window(), TRAY_CALLBACK, TRAY_ICON_NUMBER, static_cast<LPARAM>(mouse_message));
+    ::PostMessageW(main_window(), platform::TRAY_CALLBACK_MESSAGE, TRAY_ICON, static_cast<LPARAM>(mouse_message));
 }
 
 void ProgramUnderTest::post_close() { ::PostMessageW(main_window(), WM_CLOSE, 0, 0); }
@@ -267,14 +294,14 @@ bool ProgramUnderTest::wait_until_handled(DWORD timeout_ms)
     static LPARAM next_limit = 0x7FFF0000;
     const LPARAM limit = ++next_limit;
     // Posted to no window, the sentinel would land in this thread's own queue.
-    HWND editor = control(EDITOR_NUMBER);
+    HWND editor = control(REPORT_EDITOR);
     if (editor == nullptr || !::PostMessageW(editor, EM_EXLIMITTEXT, 0, limit)) {
         return false;
     }
     return wait_until(
         [this, limit] {
             DWORD_PTR current = 0;
-            ::SendMessageTimeoutW(control(EDITOR_NUMBER), EM_GETLIMITTEXT, 0, 0, SMTO_NORMAL, 1000, &current);
+            ::SendMessageTimeoutW(control(REPORT_EDITOR), EM_GETLIMITTEXT, 0, 0, SMTO_NORMAL, 1000, &current);
             return static_cast<LPARAM>(current) == limit || !running(process_.get());
         },
         timeout_ms) &&
@@ -287,6 +314,14 @@ bool ProgramUnderTest::wait_for_report_window(bool shown, DWORD timeout_ms)
         wait_until([this, shown] { return window_visible() == shown || !running(process_.get()); }, timeout_ms);
     return reached && window_visible() == shown && wait_until_handled(timeout_ms);
 }
+
+bool ProgramUnderTest::press_to_show()
+{
+    post_tray(WM_LBUTTONDOWN);
+    return wait_for_report_window();
+}
+
+bool ProgramUnderTest::shows_a_report() { return editor_text().starts_with(L"----Hardware----"); }
 
 HWND ProgramUnderTest::focused_window()
 {
@@ -313,12 +348,12 @@ void ProgramUnderTest::post_key_down(HWND target, UINT virtual_key, bool repeate
     ::PostMessageW(target, WM_KEYDOWN, virtual_key, scan | 1 | (repeated ? LPARAM{1} << 30 : 0));
 }
 
-std::wstring ProgramUnderTest::editor_text() { return window_text(control(EDITOR_NUMBER)); }
+std::wstring ProgramUnderTest::editor_text() { return window_text(control(REPORT_EDITOR)); }
 
 void ProgramUnderTest::set_editor_text(const std::wstring& text)
 {
     DWORD_PTR ignored = 0;
-    ::SendMessageTimeoutW(control(EDITOR_NUMBER), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_NORMAL,
+    ::SendMessageTimeoutW(control(REPORT_EDITOR), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_NORMAL,
                           30000, &ignored);
 }
 

@@ -37,6 +37,10 @@ public:
 
     bool started() const { return static_cast<bool>(process_); }
     DWORD process_id() const { return process_id_; }
+    // Waits until the program runs its message loop: its window made with every control, and a
+    // message posted after them handled, so start-up (which makes the copy findable) has ended.
+    // Empty then, else what it did not reach.
+    std::string wait_until_running();
 
     // The report window, once the program has made it (waits up to the timeout).
     HWND main_window(DWORD timeout_ms = GENEROUS_DEADLINE_MS);
@@ -56,6 +60,10 @@ public:
     // Returns once the report window is shown (or hidden) and the handler that showed or hid it
     // has ended, so everything it does after (topmost, emptying the editor) is done too.
     bool wait_for_report_window(bool shown = true, DWORD timeout_ms = GENEROUS_DEADLINE_MS);
+    // A left press on the tray icon, and the report window shown and its handler done.
+    bool press_to_show();
+    // Whether the editor holds a report (rather than nothing, or what a test put there).
+    bool shows_a_report();
 
     // The window of the program that has the keyboard focus; the report window when none has.
     HWND focused_window();
@@ -116,6 +124,9 @@ struct FinishedRun {
 // script's redirection hands them over), and waits for its end.
 FinishedRun run_to_end(const std::wstring& path, const std::wstring& arguments,
                        DWORD timeout_ms = GENEROUS_DEADLINE_MS);
+
+// The report windows of the copies running from the program file, whoever started them.
+std::vector<HWND> report_windows_of(const std::wstring& program_path);
 
 // Text of any window, read through WM_GETTEXT so that it works across processes.
 std::wstring window_text(HWND window);

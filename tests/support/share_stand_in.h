@@ -21,6 +21,8 @@ public:
     }
 
     bool placed() const { return placed_; }
+    // What it records when the server's share is opened.
+    static std::wstring opened_for(const std::wstring& server) { return L"\"\\\\" + server + L"\\printers$\""; }
 
 private:
     PlacedFiles files_;
