@@ -2,6 +2,7 @@
 
 #include "platform/display_dpi.h"
 #include "platform/system_folder.h"
+#include "support/program_under_test.h"
 #include "support/report_window_layouts.h"
 
 #include <commctrl.h>
@@ -104,14 +105,6 @@ Picture picture_of(HICON icon)
     ::DeleteObject(info.hbmColor);
     ::DeleteObject(info.hbmMask);
     return picture;
-}
-
-RECT place_in(HWND control, HWND window)
-{
-    RECT r{};
-    ::GetWindowRect(control, &r);
-    ::MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&r), 2);
-    return r;
 }
 
 RECT rect_of(const testing::PixelBox& box) { return {box.left, box.top, box.left + box.width, box.top + box.height}; }
@@ -373,8 +366,8 @@ TEST_F(WindowLayerTest, AnotherDpiLaysTheWindowOutAgainWhereTheSystemSuggestsWit
         expected_editor.bottom -= shortage;
         RECT expected_button = rect_of(expected.controls[1]);
         ::OffsetRect(&expected_button, 0, -shortage);
-        const RECT editor_place = place_in(editor, window);
-        const RECT button_place = place_in(button, window);
+        const RECT editor_place = testing::place_in(editor, window);
+        const RECT button_place = testing::place_in(button, window);
         EXPECT_EQ(text_of(editor_place), text_of(expected_editor));
         EXPECT_EQ(text_of(button_place), text_of(expected_button)) << "the button keeps its height below the report";
         EXPECT_EQ(font_height(), ::MulDiv(font_at_96, row.dpi, 96)) << "the report's font";

@@ -63,18 +63,10 @@ private:
     HANDLE previous_ = nullptr;
 };
 
-RECT place_in_client(HWND control, HWND window)
-{
-    RECT r{};
-    ::GetWindowRect(control, &r);
-    ::MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&r), 2);
-    return r;
-}
-
 void expect_place(HWND control, HWND window, const testing::PixelBox& expected)
 {
     ASSERT_NE(control, nullptr);
-    const RECT r = place_in_client(control, window);
+    const RECT r = testing::place_in(control, window);
     EXPECT_EQ(r.left, expected.left);
     EXPECT_EQ(r.top, expected.top);
     EXPECT_EQ(r.right - r.left, expected.width);
@@ -156,7 +148,7 @@ TEST_P(ShellAtDpi, WindowHasItsTitleControlsAndPlaces)
         button.top -= shortage;
         HWND control = program().control(i + 2);
         expect_place(control, window, button);
-        EXPECT_TRUE(inside(place_in_client(control, window), client)) << "the button is cut off";
+        EXPECT_TRUE(inside(testing::place_in(control, window), client)) << "the button is cut off";
         EXPECT_NE(::SendMessageW(control, BM_GETIMAGE, IMAGE_ICON, 0), 0) << "the button shows its picture";
     }
     // The report's text grows with the rest: two lines down, in the editor's own coordinates.

@@ -130,6 +130,14 @@ std::vector<HWND> report_windows_of(const std::wstring& program_path)
                              [&program_path](DWORD owner) { return runs_program_file(owner, program_path); });
 }
 
+RECT place_in(HWND control, HWND window)
+{
+    RECT r{};
+    ::GetWindowRect(control, &r);
+    ::MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
 std::wstring window_text(HWND window)
 {
     DWORD_PTR length = 0;

@@ -130,5 +130,7 @@ std::vector<HWND> report_windows_of(const std::wstring& program_path);
 
 // Text of any window, read through WM_GETTEXT so that it works across processes.
 std::wstring window_text(HWND window);
+// Where a control stands in its window's client area.
+RECT place_in(HWND control, HWND window);
 
 }  // namespace tovalen::testing
