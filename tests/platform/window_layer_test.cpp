@@ -72,41 +72,6 @@ std::vector<std::uint8_t> checkerboard_icon_file(std::initializer_list<int> side
 
 std::vector<std::uint8_t> small_icon_file() { return checkerboard_icon_file({16}); }
 
-struct Picture {
-    int width = 0;
-    int height = 0;
-    std::vector<std::uint32_t> pixels;  // top row first
-
-    std::uint32_t at(int x, int y) const { return pixels[static_cast<std::size_t>(y * width + x)]; }
-};
-
-Picture picture_of(HICON icon)
-{
-    Picture picture;
-    ICONINFO info{};
-    if (icon == nullptr || !::GetIconInfo(icon, &info)) {
-        return picture;
-    }
-    BITMAP bitmap{};
-    ::GetObjectW(info.hbmColor, sizeof bitmap, &bitmap);
-    picture.width = bitmap.bmWidth;
-    picture.height = bitmap.bmHeight;
-    picture.pixels.resize(static_cast<std::size_t>(picture.width * picture.height));
-    BITMAPINFO format{};
-    format.bmiHeader.biSize = sizeof format.bmiHeader;
-    format.bmiHeader.biWidth = picture.width;
-    format.bmiHeader.biHeight = -picture.height;
-    format.bmiHeader.biPlanes = 1;
-    format.bmiHeader.biBitCount = 32;
-    HDC screen = ::GetDC(nullptr);
-    ::GetDIBits(screen, info.hbmColor, 0, static_cast<UINT>(picture.height), picture.pixels.data(), &format,
-                DIB_RGB_COLORS);
-    ::ReleaseDC(nullptr, screen);
-    ::DeleteObject(info.hbmColor);
-    ::DeleteObject(info.hbmMask);
-    return picture;
-}
-
 RECT rect_of(const testing::PixelBox& box) { return {box.left, box.top, box.left + box.width, box.top + box.height}; }
 
 std::string text_of(const RECT& r)
@@ -372,7 +337,8 @@ TEST_F(WindowLayerTest, AnotherDpiLaysTheWindowOutAgainWhereTheSystemSuggestsWit
         EXPECT_EQ(text_of(button_place), text_of(expected_button)) << "the button keeps its height below the report";
         EXPECT_EQ(font_height(), ::MulDiv(font_at_96, row.dpi, 96)) << "the report's font";
 
-        const Picture shown = picture_of(reinterpret_cast<HICON>(::SendMessageW(button, BM_GETIMAGE, IMAGE_ICON, 0)));
+        const auto shown = testing::icon_pixels(
+            reinterpret_cast<HICON>(::SendMessageW(button, BM_GETIMAGE, IMAGE_ICON, 0)), testing::IconPart::colour);
         ASSERT_EQ(shown.width, row.picture_side);
         ASSERT_EQ(shown.height, row.picture_side);
         int stretched = 0;

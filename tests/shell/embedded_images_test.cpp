@@ -4,6 +4,7 @@
 #include "platform/window_layer.h"
 #include "shell/shell.h"
 #include "support/build_paths.h"
+#include "support/program_under_test.h"
 
 #include <gtest/gtest.h>
 
@@ -60,30 +61,11 @@ struct DrawnPart {
 
 DrawnPart drawn_part(HICON icon)
 {
-    DrawnPart part;
-    ICONINFO info{};
-    if (icon == nullptr || !::GetIconInfo(icon, &info)) {
-        return part;
-    }
-    BITMAP mask{};
-    ::GetObjectW(info.hbmMask, sizeof mask, &mask);
-    part.width = mask.bmWidth;
-    part.height = mask.bmHeight;
-    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(part.width * part.height));
-    BITMAPINFO format{};
-    format.bmiHeader.biSize = sizeof format.bmiHeader;
-    format.bmiHeader.biWidth = part.width;
-    format.bmiHeader.biHeight = -part.height;
-    format.bmiHeader.biPlanes = 1;
-    format.bmiHeader.biBitCount = 32;
-    HDC screen = ::GetDC(nullptr);
-    ::GetDIBits(screen, info.hbmMask, 0, static_cast<UINT>(part.height), pixels.data(), &format, DIB_RGB_COLORS);
-    ::ReleaseDC(nullptr, screen);
-    ::DeleteObject(info.hbmMask);
-    ::DeleteObject(info.hbmColor);
-    for (int y = 0; y < part.height; ++y) {
-        for (int x = 0; x < part.width; ++x) {
-            if ((pixels[static_cast<std::size_t>(y * part.width + x)] & 0xFFFFFF) == 0) {
+    const testing::IconPixels mask = testing::icon_pixels(icon, testing::IconPart::mask);
+    DrawnPart part{mask.width, mask.height};
+    for (int y = 0; y < mask.height; ++y) {
+        for (int x = 0; x < mask.width; ++x) {
+            if ((mask.at(x, y) & 0xFFFFFF) == 0) {
                 part.ink = RECT{std::min<LONG>(part.ink.left, x), std::min<LONG>(part.ink.top, y),
                                 std::max<LONG>(part.ink.right, x + 1), std::max<LONG>(part.ink.bottom, y + 1)};
             }

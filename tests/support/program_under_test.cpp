@@ -138,6 +138,33 @@ RECT place_in(HWND control, HWND window)
     return r;
 }
 
+IconPixels icon_pixels(HICON icon, IconPart part)
+{
+    IconPixels picture;
+    ICONINFO info{};
+    if (icon == nullptr || !::GetIconInfo(icon, &info)) {
+        return picture;
+    }
+    const HBITMAP chosen = part == IconPart::colour ? info.hbmColor : info.hbmMask;
+    BITMAP bitmap{};
+    ::GetObjectW(chosen, sizeof bitmap, &bitmap);
+    picture.width = bitmap.bmWidth;
+    picture.height = bitmap.bmHeight;
+    picture.pixels.resize(static_cast<std::size_t>(picture.width * picture.height));
+    BITMAPINFO format{};
+    format.bmiHeader.biSize = sizeof format.bmiHeader;
+    format.bmiHeader.biWidth = picture.width;
+    format.bmiHeader.biHeight = -picture.height;
+    format.bmiHeader.biPlanes = 1;
+    format.bmiHeader.biBitCount = 32;
+    HDC screen = ::GetDC(nullptr);
+    ::GetDIBits(screen, chosen, 0, static_cast<UINT>(picture.height), picture.pixels.data(), &format, DIB_RGB_COLORS);
+    ::ReleaseDC(nullptr, screen);
+    ::DeleteObject(info.hbmColor);
+    ::DeleteObject(info.hbmMask);
+    return picture;
+}
+
 std::wstring window_text(HWND window)
 {
     DWORD_PTR length = 0;

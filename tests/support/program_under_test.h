@@ -5,6 +5,7 @@
 #include "platform/handles.h"
 #include "support/polling.h"
 
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -132,5 +133,17 @@ std::vector<HWND> report_windows_of(const std::wstring& program_path);
 std::wstring window_text(HWND window);
 // Where a control stands in its window's client area.
 RECT place_in(HWND control, HWND window);
+
+// An icon's colour picture or its transparency mask as 32-bit pixels, top row first; empty for
+// no icon.
+struct IconPixels {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint32_t> pixels;
+
+    std::uint32_t at(int x, int y) const { return pixels[static_cast<std::size_t>(y * width + x)]; }
+};
+enum class IconPart { colour, mask };
+IconPixels icon_pixels(HICON icon, IconPart part);
 
 }  // namespace tovalen::testing
