@@ -5,7 +5,6 @@
 
 #include <windows.h>
 
-#include <cstdio>
 
 namespace tovalen::testing {
 
@@ -27,19 +26,6 @@ std::wstring from_utf8(const std::string& bytes)
     return text;
 }
 
-std::string read_bytes(const std::wstring& path)
-{
-    std::string bytes;
-    if (FILE* file = _wfopen(path.c_str(), L"rb")) {
-        char block[4096];
-        for (std::size_t count; (count = std::fread(block, 1, sizeof block, file)) > 0;) {
-            bytes.append(block, count);
-        }
-        std::fclose(file);
-    }
-    return bytes;
-}
-
 }  // namespace
 
 void clear_host_records()
@@ -51,7 +37,7 @@ void clear_host_records()
 
 std::vector<std::wstring> host_record(const wchar_t* stand_in)
 {
-    const std::wstring text = from_utf8(read_bytes(record_file(stand_in)));
+    const std::wstring text = from_utf8(file_bytes(record_file(stand_in)));
     std::vector<std::wstring> arguments;
     for (std::size_t start = 0; start < text.size();) {
         const std::size_t end = text.find(L'\n', start);
