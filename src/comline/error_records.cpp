@@ -277,18 +277,29 @@ bool write_existing_record(std::int64_t code, bool from_exception, std::wstring_
     return done;
 }
 
-void write_new_record(std::int64_t code, bool from_exception, std::wstring_view detail)
+// The thread slot, made when there is none yet; false when none can be had. The caller holds the
+// lock exclusively.
+bool slot_made()
 {
-    ::AcquireSRWLockExclusive(&registry_lock);
     if (registry.index == TLS_OUT_OF_INDEXES) {
         registry.index = ::TlsAlloc();
     }
-    if (registry.index != TLS_OUT_OF_INDEXES && !is_left_to_invocation(code, from_exception)) {
-        auto* record = static_cast<ErrorRecord*>(::TlsGetValue(registry.index));
-        if (record == nullptr) {
-            record = make_thread_record();
-        }
-        if (record != nullptr) {
+    return registry.index != TLS_OUT_OF_INDEXES;
+}
+
+// This thread's record, made when it has none; null when none can be made. The caller holds the
+// lock exclusively, with the slot made.
+ErrorRecord* thread_record_or_new()
+{
+    auto* record = static_cast<ErrorRecord*>(::TlsGetValue(registry.index));
+    return record != nullptr ? record : make_thread_record();
+}
+
+void write_new_record(std::int64_t code, bool from_exception, std::wstring_view detail)
+{
+    ::AcquireSRWLockExclusive(&registry_lock);
+    if (slot_made() && !is_left_to_invocation(code, from_exception)) {
+        if (ErrorRecord* record = thread_record_or_new()) {
             record->code = code;
             word_code(*record, code, detail);
         }
@@ -299,15 +310,8 @@ void write_new_record(std::int64_t code, bool from_exception, std::wstring_view 
 void write_record_verbatim(std::int64_t code, std::wstring_view text)
 {
     ::AcquireSRWLockExclusive(&registry_lock);
-    if (registry.index == TLS_OUT_OF_INDEXES) {
-        registry.index = ::TlsAlloc();
-    }
-    if (registry.index != TLS_OUT_OF_INDEXES) {
-        auto* record = static_cast<ErrorRecord*>(::TlsGetValue(registry.index));
-        if (record == nullptr) {
-            record = make_thread_record();
-        }
-        if (record != nullptr) {
+    if (slot_made()) {
+        if (ErrorRecord* record = thread_record_or_new()) {
             record->code = code;
             set_text(*record, {text});
         }
