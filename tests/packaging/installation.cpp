@@ -7,6 +7,7 @@
 
 #include <msi.h>
 #include <msiquery.h>
+#include <sddl.h>
 #include <shlobj.h>
 
 #include <algorithm>
@@ -20,6 +21,7 @@ namespace {
 using platform::UniqueCoTaskMemory;
 using platform::UniqueKernelHandle;
 using platform::UniqueKey;
+using platform::UniqueLocalMemory;
 
 void close_msi_handle(MSIHANDLE handle) noexcept { ::MsiCloseHandle(handle); }
 using UniqueMsiHandle = platform::UniqueHandle<MSIHANDLE, close_msi_handle>;
@@ -262,20 +264,77 @@ std::optional<ShortcutView> read_shortcut(const std::wstring& path)
 std::vector<ShortcutRow> shortcut_rows(const std::wstring& package)
 {
     std::vector<ShortcutRow> rows;
+    for (const auto& row :
+         package_rows(package, L"SELECT `Directory_`, `Name`, `Target`, `Icon_`, `WkDir` FROM `Shortcut`")) {
+        rows.push_back({row[0], row[1], row[2], row[3], row[4]});
+    }
+    return rows;
+}
+
+TableRows package_rows(const std::wstring& package, const wchar_t* query)
+{
+    TableRows rows;
     UniqueMsiHandle database;
     UniqueMsiHandle view;
     if (::MsiOpenDatabaseW(package.c_str(), MSIDBOPEN_READONLY, database.put()) != ERROR_SUCCESS ||
-        ::MsiDatabaseOpenViewW(database.get(),
-                               L"SELECT `Directory_`, `Name`, `Target`, `Icon_`, `WkDir` FROM `Shortcut`",
-                               view.put()) != ERROR_SUCCESS ||
+        ::MsiDatabaseOpenViewW(database.get(), query, view.put()) != ERROR_SUCCESS ||
         ::MsiViewExecute(view.get(), 0) != ERROR_SUCCESS) {
         return rows;
     }
     for (UniqueMsiHandle record; ::MsiViewFetch(view.get(), record.put()) == ERROR_SUCCESS;) {
-        rows.push_back({record_text(record.get(), 1), record_text(record.get(), 2), record_text(record.get(), 3),
-                        record_text(record.get(), 4), record_text(record.get(), 5)});
+        auto& row = rows.emplace_back();
+        for (UINT field = 1; field <= ::MsiRecordGetFieldCount(record.get()); ++field) {
+            row.push_back(record_text(record.get(), field));
+        }
     }
     return rows;
+}
+
+std::optional<AccessList> access_list_of(const std::wstring& sddl)
+{
+    UniqueLocalMemory memory;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr)) {
+        return std::nullopt;
+    }
+    memory.reset(descriptor);
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    BOOL present = FALSE;
+    BOOL defaulted = FALSE;
+    PACL acl = nullptr;
+    if (!::GetSecurityDescriptorControl(descriptor, &control, &revision) ||
+        !::GetSecurityDescriptorDacl(descriptor, &present, &acl, &defaulted) || !present || acl == nullptr) {
+        return std::nullopt;
+    }
+    AccessList list{(control & SE_DACL_PROTECTED) != 0, {}};
+    for (DWORD index = 0; index < acl->AceCount; ++index) {
+        void* ace = nullptr;
+        if (!::GetAce(acl, index, &ace)) {
+            return std::nullopt;
+        }
+        // Every kind of entry that names a trustee has the allowed entry's layout up to the SID.
+        const auto* entry = static_cast<const ACCESS_ALLOWED_ACE*>(ace);
+        UniqueLocalMemory sid_memory;
+        LPWSTR sid = nullptr;
+        if (!::ConvertSidToStringSidW(const_cast<DWORD*>(&entry->SidStart), &sid)) {
+            return std::nullopt;
+        }
+        sid_memory.reset(sid);
+        list.entries.emplace_back(sid, AccessEntry{entry->Header.AceType, entry->Header.AceFlags, entry->Mask});
+    }
+    std::sort(list.entries.begin(), list.entries.end(),
+              [](const auto& left, const auto& right) { return left.first < right.first; });
+    return list;
+}
+
+void PrintTo(const AccessList& list, std::ostream* out)
+{
+    *out << (list.protected_from_parent ? "protected" : "inheriting");
+    for (const auto& [trustee, entry] : list.entries) {
+        *out << " " << ::testing::PrintToString(trustee) << ":" << int(entry.type) << "/" << int(entry.inheritance) << "/"
+             << std::hex << entry.rights << std::dec;
+    }
 }
 
 std::vector<UninstallEntry> tovalen_uninstall_entries(RegistryView view)

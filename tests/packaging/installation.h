@@ -72,6 +72,28 @@ struct ShortcutRow {
 };
 // The Shortcut table of a package file, read through the installer's database calls.
 std::vector<ShortcutRow> shortcut_rows(const std::wstring& package);
+// The rows a query selects from a package file's tables, each a list of its columns' texts; none
+// when the package or the table cannot be read.
+using TableRows = std::vector<std::vector<std::wstring>>;
+TableRows package_rows(const std::wstring& package, const wchar_t* query);
+
+// One entry of an access list: its kind (ACCESS_ALLOWED_ACE_TYPE, ...), inheritance and rights.
+struct AccessEntry {
+    BYTE type = 0;
+    BYTE inheritance = 0;
+    ACCESS_MASK rights = 0;
+    bool operator==(const AccessEntry&) const = default;
+};
+// A security descriptor's access list as Windows reads it from SDDL text: whether it is protected
+// from what the parent grants, and its entries by trustee (as "S-1-..."), sorted by trustee.
+struct AccessList {
+    bool protected_from_parent = false;
+    std::vector<std::pair<std::wstring, AccessEntry>> entries;
+    bool operator==(const AccessList&) const = default;
+};
+// Nothing when Windows cannot read the text.
+std::optional<AccessList> access_list_of(const std::wstring& sddl);
+void PrintTo(const AccessList& list, std::ostream* out);
 
 struct UninstallEntry {
     std::wstring key_name;

@@ -370,12 +370,77 @@ TEST_F(Package, UpgradeStaysInTheFolderChosenAtInstall)
     EXPECT_FALSE(path_exists(folder));
 }
 
+// A maintenance run of the installed product, which any user of the machine may start, given new
+// values and another folder: the values, the Run value and the folder stay as the install left them.
+struct MaintenanceRow {
+    const char* name;
+    std::wstring action;   // msiexec's option before the product code
+    std::wstring options;  // after it
+    friend void PrintTo(const MaintenanceRow& row, std::ostream* out) { *out << row.name; }
+};
+
+class MaintenanceRun : public Package, public ::testing::WithParamInterface<MaintenanceRow> {};
+
+TEST_P(MaintenanceRun, KeepsTheValuesAndTheFolderOfTheInstall)
+{
+    install(current_package(), L"PRINT_SERVER=" + PRINT + L" AUTOSTART=0");
+    const InstallationSnapshot before = take_snapshot();
+    ASSERT_EQ(before.installer_record.count(POLICY_PRINT_SERVER), 1u);
+    const std::wstring elsewhere = folder_of(program) + L" Elsewhere";
+
+    EXPECT_EQ(run_msiexec(GetParam().action + L" " + before.products.front() + L" /qn " + GetParam().options +
+                          L" PRINT_SERVER=print02.corp.example HELPDESK_SERVER=" + HELPDESK + L" AUTOSTART=1 INSTALLDIR=\"" +
+                          elsewhere + L"\""),
+              ERROR_SUCCESS);
+
+    EXPECT_EQ(take_snapshot(), before);
+    EXPECT_FALSE(path_exists(elsewhere));
+}
+
+INSTANTIATE_TEST_SUITE_P(Runs, MaintenanceRun,
+                         ::testing::Values(MaintenanceRow{"registry_repair", L"/i", L"REINSTALL=ALL REINSTALLMODE=m"},
+                                           MaintenanceRow{"full_repair", L"/i", L"REINSTALL=ALL REINSTALLMODE=amus"},
+                                           MaintenanceRow{"modify", L"/i", L"ADDLOCAL=ALL"}),
+                         [](const auto& row) { return std::string(row.param.name); });
+
 TEST_F(Package, ShortcutTableHoldsTheStartMenuEntryWithTheProgramsIcon)
 {
     const std::vector<ShortcutRow> expected{
         {L"ProgramMenuFolder", L"Tovalen", L"[#tovalen.exe]", L"tovalen.ico", L"INSTALLDIR"}};
 
     EXPECT_EQ(shortcut_rows(current_package()), expected);
+}
+
+// The folder (made by the program's component) and the program carry access lists of their own,
+// whatever the chosen folder's parent grants: SYSTEM and Administrators full control, Users and
+// the owner read and execute, nobody else; the folder's entries pass to what is put in it.
+TEST_F(Package, FolderAndProgramCarryAccessListsOfTheirOwn)
+{
+    const std::wstring package = current_package();
+    EXPECT_EQ(package_rows(package, L"SELECT `Directory_`, `Component_` FROM `CreateFolder`"),
+              (TableRows{{L"INSTALLDIR", L"Program"}}));
+    const TableRows locks =
+        package_rows(package, L"SELECT `Table`, `LockObject`, `SDDLText`, `Condition` FROM `MsiLockPermissionsEx`");
+    ASSERT_EQ(locks.size(), 2u);
+    const ACCESS_MASK read_and_execute = FILE_GENERIC_READ | FILE_GENERIC_EXECUTE;
+    for (const auto& [table, object, inheritance] :
+         {std::tuple{L"CreateFolder", L"INSTALLDIR", OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE},
+          std::tuple{L"File", L"tovalen.exe", 0}}) {
+        SCOPED_TRACE(::testing::PrintToString(std::wstring(object)));
+        const auto lock = std::find_if(locks.begin(), locks.end(),
+                                       [&](const auto& row) { return row[0] == table && row[1] == object; });
+        ASSERT_NE(lock, locks.end());
+        EXPECT_EQ((*lock)[3], L"") << "applied whatever the conditions";
+        const auto allowed = [&](ACCESS_MASK rights) {
+            return AccessEntry{ACCESS_ALLOWED_ACE_TYPE, static_cast<BYTE>(inheritance), rights};
+        };
+        const AccessList expected{true,
+                                  {{L"S-1-3-4", allowed(read_and_execute)},
+                                   {L"S-1-5-18", allowed(FILE_ALL_ACCESS)},
+                                   {L"S-1-5-32-544", allowed(FILE_ALL_ACCESS)},
+                                   {L"S-1-5-32-545", allowed(read_and_execute)}}};
+        EXPECT_EQ(access_list_of((*lock)[2]), expected) << ::testing::PrintToString((*lock)[2]);
+    }
 }
 
 TEST_F(Package, StartMenuShortcutStartsTheInstalledProgram)
