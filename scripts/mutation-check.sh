@@ -208,6 +208,18 @@ src/shell/company_values.cpp
 src/shell/company_values.cpp
 - stored.type == REGISTRY_SZ &&
 + stored.type != REGISTRY_SZ &&
+# company values: a key's helpdesk server deciding before its form URL
+src/shell/company_values.cpp
+- if (holds_value(key.form_url)) {
++ if (holds_value(key.form_url) && !holds_value(key.helpdesk_server)) {
+# company values: an empty helpdesk server deciding instead of the installer's values
+src/shell/company_values.cpp
+- if (holds_value(key.helpdesk_server)) {
++ if (key.helpdesk_server.state != StoredValue::State::absent) {
+# company values: the form made on the built-in server instead of the one chosen
+src/shell/company_values.cpp
+- server.text = helpdesk_form_url(server.text);
++ server.text = helpdesk_form_url(built_in_server);
 # mail text: the unit separator (0x1F) left raw
 src/shell/action_texts.cpp
 - bool needs_mail_encoding(wchar_t c) { return c < 0x20 || ENCODED_IN_MAIL.find(c) != std::wstring_view::npos; }

@@ -1,6 +1,7 @@
 #include "shell/company_values.h"
 
 #include "report/registry_rendering.h"
+#include "shell/action_texts.h"
 
 #include <array>
 
@@ -183,6 +184,14 @@ std::wstring authority_fault(std::wstring_view authority)
     return {};
 }
 
+// A value that decides a choice: one that is absent or an empty string leaves it to the next.
+bool holds_value(const StoredValue& stored)
+{
+    const bool empty_string = stored.state == StoredValue::State::stored && stored.type == REGISTRY_SZ &&
+                              stored.text.empty();
+    return stored.state != StoredValue::State::absent && !empty_string;
+}
+
 std::wstring with_subject(std::wstring_view subject, const std::wstring& fault)
 {
     return fault.empty() ? fault : std::wstring(subject) + fault;
@@ -282,14 +291,30 @@ ChosenValue choose_first_value(std::span<const KeyedValue> keys, std::wstring_vi
                                std::wstring_view value_name)
 {
     for (const KeyedValue& key : keys) {
-        const StoredValue& stored = key.stored;
-        const bool empty_string = stored.state == StoredValue::State::stored && stored.type == REGISTRY_SZ &&
-                                  stored.text.empty();
-        if (stored.state != StoredValue::State::absent && !empty_string) {
-            return choose_value(stored, built_in, check, value_name, key.full_key_name);
+        if (holds_value(key.stored)) {
+            return choose_value(key.stored, built_in, check, value_name, key.full_key_name);
         }
     }
     return ChosenValue{std::wstring(built_in), {}};
+}
+
+ChosenValue choose_form_url(std::span<const FormValues> keys, std::wstring_view built_in_server,
+                            std::wstring_view form_url_name, std::wstring_view server_name)
+{
+    for (const FormValues& key : keys) {
+        if (holds_value(key.form_url)) {
+            return choose_value(key.form_url, L"", form_url_problem, form_url_name, key.full_key_name);
+        }
+        if (holds_value(key.helpdesk_server)) {
+            ChosenValue server =
+                choose_value(key.helpdesk_server, L"", helpdesk_server_problem, server_name, key.full_key_name);
+            if (server.usable()) {
+                server.text = helpdesk_form_url(server.text);
+            }
+            return server;
+        }
+    }
+    return ChosenValue{helpdesk_form_url(built_in_server), {}};
 }
 
 ChosenValue choose_value(const StoredValue& stored, std::wstring_view built_in, ValueCheck check,

@@ -68,6 +68,20 @@ struct KeyedValue {
 ChosenValue choose_first_value(std::span<const KeyedValue> keys, std::wstring_view built_in, ValueCheck check,
                                std::wstring_view value_name);
 
+// The ticket form's two values as one key holds them, and that key's full name for the message.
+struct FormValues {
+    StoredValue form_url;
+    StoredValue helpdesk_server;
+    std::wstring full_key_name;
+};
+
+// Value by value, the keys in their order (Group Policy's first): a key's TicketFormUrl, then
+// its HelpdeskServer, then the next key's two. The first that holds a value (neither absent nor an
+// empty string) decides as choose_value does, a server giving the form on that server; when none
+// does, the form on the built-in server.
+ChosenValue choose_form_url(std::span<const FormValues> keys, std::wstring_view built_in_server,
+                            std::wstring_view form_url_name, std::wstring_view server_name);
+
 // The registry's name of a type number ("REG_DWORD"), or "type N" for one it has no name for.
 std::wstring registry_type_name(std::uint32_t type);
 

@@ -3,7 +3,6 @@
 #include "company_network.h"
 #include "policy_names.h"
 #include "report/collectors.h"
-#include "shell/action_texts.h"
 
 namespace tovalen {
 
@@ -48,15 +47,13 @@ ChosenValue current_value(const wchar_t* name, std::wstring_view built_in, Value
 
 ChosenValue current_form_url()
 {
-    ChosenValue form_url = current_value(POLICY_TICKET_FORM_URL, L"", form_url_problem);
-    if (!form_url.usable() || !form_url.text.empty()) {
-        return form_url;
-    }
-    ChosenValue server = current_value(POLICY_HELPDESK_SERVER, HELPDESK_SERVER, helpdesk_server_problem);
-    if (server.usable()) {
-        server.text = helpdesk_form_url(server.text);
-    }
-    return server;
+    const FormValues keys[] = {
+        {read_stored_value(POLICY_KEY, POLICY_TICKET_FORM_URL), read_stored_value(POLICY_KEY, POLICY_HELPDESK_SERVER),
+         full_key_name(POLICY_KEY)},
+        {read_stored_value(INSTALLER_KEY, POLICY_TICKET_FORM_URL),
+         read_stored_value(INSTALLER_KEY, POLICY_HELPDESK_SERVER), full_key_name(INSTALLER_KEY)},
+    };
+    return choose_form_url(keys, HELPDESK_SERVER, POLICY_TICKET_FORM_URL, POLICY_HELPDESK_SERVER);
 }
 
 ChosenValue current_print_server() { return current_value(POLICY_PRINT_SERVER, PRINT_SERVER, host_name_problem); }

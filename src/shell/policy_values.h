@@ -7,8 +7,9 @@
 
 namespace tovalen {
 
-// The whole ticket form URL: TicketFormUrl when set, else the form on the helpdesk server
-// (HelpdeskServer when set, else the built-in one). A set TicketFormUrl is the only value read.
+// The whole ticket form URL: Group Policy's TicketFormUrl, else the form on its HelpdeskServer,
+// else the installer's TicketFormUrl, else the form on its HelpdeskServer, else the form on the
+// built-in server. A server set by Group Policy thus comes before a form URL given to the installer.
 ChosenValue current_form_url();
 
 // PrintServer when set, else the built-in print server.

@@ -6,7 +6,8 @@
 Both files must be well-formed XML of the policy-definition schema 1.0; the ADMX must offer
 exactly the program's four values, each as a text element of a machine policy under the
 program's policy key in the "Tovalen" category, and every string and presentation it refers to
-must be in the ADML. The key and value names are taken from the program's generated header, the
+must be in the ADML, and each policy's text must state its order of precedence against the
+installer's value. The key and value names are taken from the program's generated header, the
 one place the program takes them from, so the templates cannot drift from what is read.
 Exits non-zero with one line per fault.
 """
@@ -118,6 +119,19 @@ def check_resolution(admx, adml, faults):
         if not shown or any(ref not in element_ids for ref in shown):
             faults.append("adml: presentation %s shows %s, not the elements %s of policy %s"
                           % (match.group(2), shown, sorted(element_ids), policy.get("name")))
+
+    # Each policy's text states where it stands against the value given to the installer, and the
+    # two that make the ticket form state one and the same order.
+    explain = {s.get("id"): s.text or "" for s in adml.iter(tag("string"))}
+    orders = {}
+    for policy in admx.iter(tag("policy")):
+        match = REFERENCE.match(policy.get("explainText") or "")
+        text = explain.get(match.group(2), "") if match else ""
+        orders[policy.get("name")] = next((p for p in text.split("\n\n") if p.startswith("Order of precedence")), "")
+        if "given to the installer" not in orders[policy.get("name")]:
+            faults.append("adml: policy %s states no order of precedence against the installer's value" % policy.get("name"))
+    if orders.get("HelpdeskServer") != orders.get("TicketFormUrl"):
+        faults.append("adml: HelpdeskServer and TicketFormUrl state different orders for the ticket form")
 
     category = next((c for c in admx.iter(tag("category")) if c.get("name") == "Tovalen"), None)
     if category is not None:

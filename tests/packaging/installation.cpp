@@ -328,15 +328,6 @@ std::optional<AccessList> access_list_of(const std::wstring& sddl)
     return list;
 }
 
-void PrintTo(const AccessList& list, std::ostream* out)
-{
-    *out << (list.protected_from_parent ? "protected" : "inheriting");
-    for (const auto& [trustee, entry] : list.entries) {
-        *out << " " << ::testing::PrintToString(trustee) << ":" << int(entry.type) << "/" << int(entry.inheritance) << "/"
-             << std::hex << entry.rights << std::dec;
-    }
-}
-
 std::vector<UninstallEntry> tovalen_uninstall_entries(RegistryView view)
 {
     std::vector<UninstallEntry> entries;

@@ -93,7 +93,6 @@ struct AccessList {
 };
 // Nothing when Windows cannot read the text.
 std::optional<AccessList> access_list_of(const std::wstring& sddl);
-void PrintTo(const AccessList& list, std::ostream* out);
 
 struct UninstallEntry {
     std::wstring key_name;

@@ -1,5 +1,7 @@
 #include "shell/company_values.h"
 
+#include "shell/action_texts.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -229,6 +231,50 @@ INSTANTIATE_TEST_SUITE_P(
                       FirstKeyRow{"policy_invalid", BAD, GOOD, L"", L"HKEY_LOCAL_MACHINE\\Policy"},
                       FirstKeyRow{"policy_number_even_empty", EMPTY_NUMBER, GOOD, L"", L"HKEY_LOCAL_MACHINE\\Policy"},
                       FirstKeyRow{"installer_invalid", NONE, BAD, L"", L"HKEY_LOCAL_MACHINE\\Installer"}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+// The ticket form, value by value: Group Policy's form URL, then its server, then the installer's.
+struct FormRow {
+    const char* name;
+    StoredValue policy_form;
+    StoredValue policy_server;
+    StoredValue installer_form;
+    StoredValue installer_server;
+    std::wstring text;
+    const wchar_t* refused = nullptr;  // "<value> of the key <key>" that the message names
+};
+
+class FormChoice : public ::testing::TestWithParam<FormRow> {};
+
+TEST_P(FormChoice, GroupPolicysValuesComeBeforeTheInstallers)
+{
+    const FormRow& row = GetParam();
+    const FormValues keys[] = {{row.policy_form, row.policy_server, L"HKEY_LOCAL_MACHINE\\Policy"},
+                               {row.installer_form, row.installer_server, L"HKEY_LOCAL_MACHINE\\Installer"}};
+    const ChosenValue chosen = choose_form_url(keys, BUILT_IN, L"TicketFormUrl", L"HelpdeskServer");
+    EXPECT_EQ(chosen.text, row.text);
+    const std::wstring named = row.refused == nullptr ? L"" : std::wstring(L"The value ") + row.refused + L" is not used";
+    EXPECT_EQ(!chosen.message.empty() && chosen.message.starts_with(named), row.refused != nullptr)
+        << ::testing::PrintToString(chosen.message);
+}
+
+const StoredValue FORM{State::stored, SZ, L"https://tickets.corp/new", L""};
+const StoredValue OTHER_FORM{State::stored, SZ, L"https://tickets2.corp/new", L""};
+const StoredValue FTP_FORM{State::stored, SZ, L"ftp://tickets.corp/new", L""};
+
+INSTANTIATE_TEST_SUITE_P(
+    Keys, FormChoice,
+    ::testing::Values(
+        FormRow{"none", NONE, NONE, NONE, NONE, helpdesk_form_url(BUILT_IN)},
+        FormRow{"installer_form", NONE, NONE, FORM, NONE, FORM.text},
+        FormRow{"installer_server", NONE, NONE, NONE, GOOD, helpdesk_form_url(GOOD.text)},
+        FormRow{"policy_server_before_installer_form", NONE, GOOD, FORM, NONE, helpdesk_form_url(GOOD.text)},
+        FormRow{"policy_form_before_policy_server", OTHER_FORM, BAD, FORM, NONE, OTHER_FORM.text},
+        FormRow{"installer_form_before_installer_server", NONE, NONE, FORM, BAD, FORM.text},
+        FormRow{"empty_policy_values_leave_the_installers", EMPTY, EMPTY, NONE, GOOD, helpdesk_form_url(GOOD.text)},
+        FormRow{"policy_server_invalid", NONE, BAD, FORM, NONE, L"", L"HelpdeskServer of the key HKEY_LOCAL_MACHINE\\Policy"},
+        FormRow{"installer_form_invalid", NONE, NONE, FTP_FORM, GOOD, L"",
+                L"TicketFormUrl of the key HKEY_LOCAL_MACHINE\\Installer"}),
     [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace
