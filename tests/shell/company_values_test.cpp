@@ -267,10 +267,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         FormRow{"none", NONE, NONE, NONE, NONE, helpdesk_form_url(BUILT_IN)},
         FormRow{"installer_form", NONE, NONE, FORM, NONE, FORM.text},
-        FormRow{"installer_server", NONE, NONE, NONE, GOOD, helpdesk_form_url(GOOD.text)},
         FormRow{"policy_server_before_installer_form", NONE, GOOD, FORM, NONE, helpdesk_form_url(GOOD.text)},
         FormRow{"policy_form_before_policy_server", OTHER_FORM, BAD, FORM, NONE, OTHER_FORM.text},
-        FormRow{"installer_form_before_installer_server", NONE, NONE, FORM, BAD, FORM.text},
         FormRow{"empty_policy_values_leave_the_installers", EMPTY, EMPTY, NONE, GOOD, helpdesk_form_url(GOOD.text)},
         FormRow{"policy_server_invalid", NONE, BAD, FORM, NONE, L"", L"HelpdeskServer of the key HKEY_LOCAL_MACHINE\\Policy"},
         FormRow{"installer_form_invalid", NONE, NONE, FTP_FORM, GOOD, L"",
