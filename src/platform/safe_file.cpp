@@ -125,20 +125,22 @@ FolderSecurity folder_security(HANDLE folder, DWORD& error)
     }
     security.owner = sid_text(owner);
     security.has_access_list = list != nullptr;
+    // An entry that cannot be read, or of a granting kind not read here (a callback or object
+    // entry), is taken to grant everything.
+    const AccessEntry grants_anything{L"", GENERIC_ALL, true, false};
     for (DWORD i = 0; list != nullptr && i < list->AceCount; ++i) {
         ACE_HEADER* header = nullptr;
         if (!::GetAce(list, i, reinterpret_cast<void**>(&header))) {
-            continue;
-        }
-        // Both kinds begin alike: the header, the rights, then the trustee's SID.
-        if (header->AceType == ACCESS_ALLOWED_ACE_TYPE || header->AceType == ACCESS_DENIED_ACE_TYPE) {
+            security.entries.push_back(grants_anything);
+        } else if (header->AceType == ACCESS_ALLOWED_ACE_TYPE || header->AceType == ACCESS_DENIED_ACE_TYPE) {
+            // Both kinds begin alike: the header, the rights, then the trustee's SID.
             auto* entry = reinterpret_cast<ACCESS_ALLOWED_ACE*>(header);
             security.entries.push_back(AccessEntry{sid_text(&entry->SidStart), entry->Mask,
                                                    header->AceType == ACCESS_ALLOWED_ACE_TYPE,
                                                    (header->AceFlags & INHERIT_ONLY_ACE) != 0});
-        } else if (header->AceType != SYSTEM_AUDIT_ACE_TYPE) {
-            // An entry of a kind not read here (a callback or object entry) may grant anything.
-            security.entries.push_back(AccessEntry{L"", GENERIC_ALL, true, false});
+        } else if (header->AceType != ACCESS_DENIED_OBJECT_ACE_TYPE && header->AceType != ACCESS_DENIED_CALLBACK_ACE_TYPE &&
+                   header->AceType != ACCESS_DENIED_CALLBACK_OBJECT_ACE_TYPE) {
+            security.entries.push_back(grants_anything);
         }
     }
     return security;
