@@ -366,7 +366,7 @@ void trust_no_user_redirection()
     }
     PROCESS_MITIGATION_REDIRECTION_TRUST_POLICY policy{};
     policy.EnforceRedirectionTrust = 1;
-    // Windows before 10 21H2 refuses the policy it does not know; the folder checks still hold.
+    // An older Windows refuses a policy it does not know; the folder checks hold without it.
     set_policy(ProcessRedirectionTrustPolicy, &policy, sizeof policy);
 }
 
