@@ -244,6 +244,62 @@ src/report/antivirus_facts.cpp
 src/report/traffic_adapter.cpp
 - adapter.ipv4_metric < chosen->ipv4_metric)) {
 + adapter.ipv4_metric <= chosen->ipv4_metric)) {
+# a report file's folder: the first lower-case letter left as it is
+src/platform/report_file_rules.cpp
+- return c >= L'a' && c <= L'z' ?
++ return c > L'a' && c <= L'z' ?
+# a report file's folder: the last lower-case letter left as it is
+src/platform/report_file_rules.cpp
+- return c >= L'a' && c <= L'z' ?
++ return c >= L'a' && c < L'z' ?
+# a report file's folder: only one trailing separator taken off
+src/platform/report_file_rules.cpp
+- while (!text.empty() && text.back() == L'\\') {
++ if (!text.empty() && text.back() == L'\\') {
+# a report file's folder: the UNC prefix made into a lone separator
+src/platform/report_file_rules.cpp
+- text = L"\\\\";
++ text = L"\\";
+# a report file's folder: two empty paths taken for one folder
+src/platform/report_file_rules.cpp
+- return !folder.empty() && folder == comparable_folder(final_path);
++ return folder == comparable_folder(final_path);
+# a drive's root cut to "C:"
+src/platform/report_file_rules.cpp
+- full_path[last - 1] == L':' ? last + 1 : last;
++ full_path[last - 1] == L':' ? last : last;
+# a path ending in a separator taken for a file
+src/platform/report_file_rules.cpp
+- if (last == std::wstring_view::npos || last + 1 == full_path.size()) {
++ if (last == std::wstring_view::npos || last + 2 == full_path.size()) {
+# an account whose SID only begins like a trusted one's trusted
+src/platform/report_file_rules.cpp
+- if (sid == trusted) {
++ if (sid.starts_with(trusted)) {
+# a folder without an access list taken for a closed one
+src/platform/report_file_rules.cpp
+- if (!folder.has_access_list) {
++ if (!folder.has_access_list && false) {
+# an entry for the folder's children taken as one for the folder
+src/platform/report_file_rules.cpp
+- if (entry.allows && !entry.inherit_only && (entry.rights & CHANGING_RIGHTS) != 0 &&
++ if (entry.allows && (entry.rights & CHANGING_RIGHTS) != 0 &&
+# a denying entry taken for a granting one
+src/platform/report_file_rules.cpp
+- if (entry.allows && !entry.inherit_only && (entry.rights & CHANGING_RIGHTS) != 0 &&
++ if (!entry.inherit_only && (entry.rights & CHANGING_RIGHTS) != 0 &&
+# the right to add folders read as another bit
+src/platform/report_file_rules.cpp
+- constexpr std::uint32_t ADD_SUBDIRECTORY = 0x0004;
++ constexpr std::uint32_t ADD_SUBDIRECTORY = 0x0008;
+# the right to delete children overlooked
+src/platform/report_file_rules.cpp
+- constexpr std::uint32_t DELETE_CHILD = 0x0040;
++ constexpr std::uint32_t DELETE_CHILD = 0x0080;
+# generic write read as generic execute
+src/platform/report_file_rules.cpp
+- constexpr std::uint32_t GENERIC_WRITE_RIGHTS = 0x40000000;
++ constexpr std::uint32_t GENERIC_WRITE_RIGHTS = 0x20000000;
 FAULTS
 }
 

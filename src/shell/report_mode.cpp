@@ -2,6 +2,7 @@
 
 #include "comline/comline.h"
 #include "platform/handles.h"
+#include "platform/safe_file.h"
 #include "platform/system_calls.h"
 #include "platform/system_folder.h"
 #include "report/collectors.h"
@@ -27,23 +28,6 @@ HANDLE standard_handle(DWORD which)
     return handle == INVALID_HANDLE_VALUE ? nullptr : handle;
 }
 
-// ERROR_SUCCESS once every byte is written, otherwise why not.
-DWORD write_all(HANDLE file, std::string_view bytes)
-{
-    while (!bytes.empty()) {
-        const DWORD chunk = bytes.size() > 0x10000000 ? 0x10000000 : static_cast<DWORD>(bytes.size());
-        DWORD written = 0;
-        if (!::WriteFile(file, bytes.data(), chunk, &written, nullptr)) {
-            return ::GetLastError();
-        }
-        if (written == 0) {
-            return ERROR_WRITE_FAULT;
-        }
-        bytes.remove_prefix(written);
-    }
-    return ERROR_SUCCESS;
-}
-
 // One line on standard error, when the program has one.
 void tell_on_standard_error(std::wstring_view line)
 {
@@ -60,7 +44,7 @@ void tell_on_standard_error(std::wstring_view line)
         ::WriteConsoleW(error, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
         return;
     }
-    write_all(error, utf8_text(text));
+    platform::write_all(error, utf8_text(text));
 }
 
 // What a collector would have shown in a message box, as one line on standard error instead.
@@ -88,9 +72,8 @@ std::wstring failure_reason(DWORD error)
 }
 
 
-// Writes the whole contents through a temporary file in the same folder that is then renamed over
-// the file, so that no reader sees half of it; "-" writes to standard output. Empty text when
-// written, otherwise the reason. A temporary file is never left behind.
+// The whole contents in one step, so that no reader sees half of it; "-" writes to standard
+// output. Empty text when written, otherwise the reason.
 std::wstring write_whole_file(const std::wstring& file, std::string_view contents)
 {
     if (file == STANDARD_OUTPUT_FILE) {
@@ -98,26 +81,11 @@ std::wstring write_whole_file(const std::wstring& file, std::string_view content
         if (output == nullptr) {
             return L"there is no standard output";
         }
-        const DWORD error = write_all(output, contents);
+        const DWORD error = platform::write_all(output, contents);
         return error == ERROR_SUCCESS ? std::wstring() : failure_reason(error);
     }
-    // Beside the file, so that the rename stays on one volume and replaces it in one step.
-    const std::wstring temporary = file + L".tovalen-" + std::to_wstring(::GetCurrentProcessId()) + L".tmp";
-    platform::UniqueFileHandle output(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!output) {
-        return failure_reason(::GetLastError());
-    }
-    DWORD error = write_all(output.get(), contents);
-    output.reset();
-    if (error == ERROR_SUCCESS && !::MoveFileExW(temporary.c_str(), file.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-        error = ::GetLastError();
-    }
-    if (error != ERROR_SUCCESS) {
-        ::DeleteFileW(temporary.c_str());
-        return failure_reason(error);
-    }
-    return {};
+    const platform::WriteOutcome outcome = platform::replace_file_contents(file, contents);
+    return outcome.error != ERROR_SUCCESS ? failure_reason(outcome.error) : outcome.refusal;
 }
 
 std::string collected_at_now()
@@ -144,6 +112,7 @@ std::string render_report(RunMode mode)
 int write_report(const CommandLineRequest& request)
 {
     platform::keep_searches_to_the_system();
+    platform::trust_no_user_redirection();
     const platform::CoInitGuard com;
     comline::make_bstr = comline::allocate_bstr;
     platform::system_calls().message_box = &message_to_standard_error;

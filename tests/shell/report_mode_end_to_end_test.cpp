@@ -4,11 +4,17 @@
 #include "support/program_under_test.h"
 #include "support/registry_values.h"
 
+#include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 namespace tovalen {
 namespace {
@@ -58,10 +64,59 @@ std::vector<std::wstring> report_lines(const std::wstring& text)
     }
 }
 
+// A file's access list in the system's own notation; empty when it cannot be read.
+std::wstring access_list_text(const std::filesystem::path& file)
+{
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    wchar_t* text = nullptr;
+    if (::GetNamedSecurityInfoW(file.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr,
+                                nullptr, &descriptor) != ERROR_SUCCESS) {
+        return {};
+    }
+    const platform::UniqueLocalMemory descriptor_owner(descriptor);
+    ::ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text,
+                                                           nullptr);
+    const platform::UniqueLocalMemory text_owner(text);
+    return text != nullptr ? text : L"";
+}
+
+// Stands in for a user who owns the folder, waiting for the program to let go of its temporary
+// file: until the run has ended, writes a report of its own into any file of the folder (and
+// into the name the file once had) that it can open for itself, the report itself aside.
+void swap_files_until_ended(const std::filesystem::path& folder, const std::wstring& predicted,
+                            const std::atomic<bool>& ended)
+{
+    ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
+    while (!ended) {
+        std::vector<std::filesystem::path> names{folder / predicted};
+        std::error_code listing;
+        for (const auto& entry : std::filesystem::directory_iterator(folder, listing)) {
+            if (entry.path().filename() != L"pc.json") {
+                names.push_back(entry.path());
+            }
+        }
+        for (const auto& name : names) {
+            const platform::UniqueFileHandle file(
+                ::CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+            DWORD written = 0;
+            if (file && ::WriteFile(file.get(), "forged", 6, &written, nullptr)) {
+                return;
+            }
+        }
+    }
+}
+
 class ReportModeEndToEnd : public ::testing::Test {
 protected:
-    void SetUp() override { std::filesystem::create_directories(sandbox_); }
-    void TearDown() override { std::filesystem::remove_all(sandbox_); }
+    // The build made the sandbox with no write bits, so that Wine, which runs every program
+    // elevated, shows it as a folder only the system may change; the tests leave it empty.
+    void SetUp() override { ASSERT_TRUE(std::filesystem::is_directory(sandbox_)) << "made by configuring the build"; }
+    void TearDown() override
+    {
+        for (const auto& entry : std::filesystem::directory_iterator(sandbox_)) {
+            std::filesystem::remove_all(entry.path());
+        }
+    }
 
     FinishedRun run(const std::wstring& arguments) { return testing::run_to_end(testing::tovalen_program_path(), arguments); }
     std::wstring quoted(const wchar_t* name) { return L"\"" + (sandbox_ / name).wstring() + L"\""; }
@@ -81,8 +136,12 @@ TEST_F(ReportModeEndToEnd, WritesTheLinesAClickShowsWhileTheTrayCopyShowsNothing
 {
     ProgramUnderTest tray(testing::tovalen_program_path());
     ASSERT_EQ(tray.wait_until_running(), "");
-
-    const FinishedRun report = run(L"/report " + quoted(L"pc.txt"));
+    // The name its temporary file once had, from its process id, taken by someone else first.
+    const FinishedRun report =
+        testing::run_to_end(testing::tovalen_program_path(), L"/report " + quoted(L"pc.txt"),
+                            testing::GENEROUS_DEADLINE_MS, [&](DWORD process_id) {
+                                std::ofstream(sandbox_ / (L"pc.txt.tovalen-" + std::to_wstring(process_id) + L".tmp"));
+                            });
     ASSERT_EQ(report.exit_code, 0u) << report.standard_error;
     // Whatever the report's start might have posted to the tray copy came before this sentinel.
     ASSERT_TRUE(tray.wait_until_handled());
@@ -108,7 +167,14 @@ TEST_F(ReportModeEndToEnd, JsonOnStandardOutputHoldsTheReportsValuesAsAnotherDec
 
     const FinishedRun json = run(L"/json -");
     ASSERT_EQ(json.exit_code, 0u) << json.standard_error;
+    // The file it replaces lets everyone read it; the report takes none of that over.
+    std::ofstream(sandbox_ / L"pc.txt") << "old";
+    ASSERT_NE(access_list_text(sandbox_ / L"pc.txt").find(L";WD)"), std::wstring::npos);
     ASSERT_EQ(run(L"/report " + quoted(L"pc.txt")).exit_code, 0u);
+    const std::wstring access_list = access_list_text(sandbox_ / L"pc.txt");
+    EXPECT_NE(access_list, L"");
+    EXPECT_EQ(access_list.find(L";WD)"), std::wstring::npos) << ::testing::PrintToString(access_list);
+    EXPECT_EQ(access_list.find(L";BU)"), std::wstring::npos) << ::testing::PrintToString(access_list);
     std::ofstream(sandbox_ / L"pc.json", std::ios::binary) << json.standard_output;
     const auto members = testing::decode_json_on_host("report-mode-sandbox/pc.json");
     ASSERT_EQ(members.size(), std::size(MEMBER_LINES) + 2) << ::testing::PrintToString(members);
@@ -129,32 +195,60 @@ TEST_F(ReportModeEndToEnd, JsonOnStandardOutputHoldsTheReportsValuesAsAnotherDec
     EXPECT_EQ(members[20].second.size(), 20u) << "2026-12-08T10:18:49Z";
 }
 
+TEST_F(ReportModeEndToEnd, AFileSwappedForTheTemporaryOneNeverBecomesTheReport)
+{
+    std::atomic<bool> ended{false};
+    std::thread swapper;
+    const FinishedRun report =
+        testing::run_to_end(testing::tovalen_program_path(), L"/json " + quoted(L"pc.json"),
+                            testing::GENEROUS_DEADLINE_MS, [&](DWORD process_id) {
+                                const std::wstring old_name = L"pc.json.tovalen-" + std::to_wstring(process_id) + L".tmp";
+                                swapper = std::thread([&, old_name] { swap_files_until_ended(sandbox_, old_name, ended); });
+                            });
+    ended = true;
+    swapper.join();
+    EXPECT_EQ(report.exit_code, 0u) << report.standard_error;
+    EXPECT_EQ(testing::file_bytes((sandbox_ / L"pc.json").wstring()).substr(0, 1), "{");
+}
+
 struct ExitRow {
     const char* name;
-    const wchar_t* arguments;  // a row that expects 2 is given a folder of the sandbox as FILE
+    const wchar_t* arguments;
+    const wchar_t* file;  // a file of the build folder, added to the arguments; none when null
     DWORD exit_code;
+    const char* said;  // a word of what standard error says; nothing is said when null
 };
 
 class ReportModeExit : public ReportModeEndToEnd, public ::testing::WithParamInterface<ExitRow> {};
 
 TEST_P(ReportModeExit, GivesItsCodeAndSaysWhyOnStandardError)
 {
+    // A folder that is not the sandbox's own but was made the ordinary way: the user may change it.
     std::filesystem::create_directories(sandbox_ / L"folder");
-    const bool unwritable = GetParam().exit_code == 2;
-    const FinishedRun result = run(GetParam().arguments + (unwritable ? L" " + quoted(L"folder") : L""));
+    const std::wstring file = GetParam().file != nullptr ? L" \"" + testing::build_file(GetParam().file) + L"\"" : L"";
+    const FinishedRun result = run(GetParam().arguments + file);
     EXPECT_EQ(result.exit_code, GetParam().exit_code);
     EXPECT_EQ(result.standard_output, "");
-    EXPECT_EQ(std::count(result.standard_error.begin(), result.standard_error.end(), '\n'), unwritable ? 1 : 2)
+    const std::size_t lines = GetParam().said == nullptr ? 0 : GetParam().exit_code == 2 ? 1 : 2;
+    EXPECT_EQ(std::count(result.standard_error.begin(), result.standard_error.end(), '\n'), lines)
         << result.standard_error;
-    EXPECT_NE(result.standard_error.find(unwritable ? "folder" : "usage"), std::string::npos) << result.standard_error;
-    // The folder holds what the test made and nothing else: no temporary file is left.
+    if (GetParam().said != nullptr) {
+        EXPECT_NE(result.standard_error.find(GetParam().said), std::string::npos) << result.standard_error;
+    }
+    // The folder holds what the test made and nothing else: no temporary file is left, and
+    // nothing was written where a link leads.
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(sandbox_), {}), 1);
+    EXPECT_TRUE(std::filesystem::is_empty(sandbox_ / L"folder"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, ReportModeExit,
-                         ::testing::Values(ExitRow{"unknown_switch", L"/snapshot x.txt", 1},
-                                           ExitRow{"file_is_a_folder", L"/json", 2}),
-                         [](const auto& row) { return std::string(row.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ReportModeExit,
+    ::testing::Values(ExitRow{"unknown_switch", L"/snapshot x.txt", nullptr, 1, "usage"},
+                      ExitRow{"file_is_a_folder", L"/json", L"report-mode-sandbox/folder", 2, "folder"},
+                      ExitRow{"folder_others_may_change", L"/json", L"report-mode-sandbox/folder/pc.json", 2, "folder"},
+                      ExitRow{"folder_through_a_symbolic_link", L"/report", L"report-mode-link/pc.txt", 2, "link"},
+                      ExitRow{"device", L"/json NUL", nullptr, 0, nullptr}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 // Someone typed it at a prompt or in Run: the usage in a box, and no tray copy.
 TEST(UsageEndToEnd, QuestionMarkShowsTheUsageInABoxAndEndsWithZero)

@@ -205,7 +205,8 @@ std::string contents_from_start(HANDLE file)
 
 }  // namespace
 
-FinishedRun run_to_end(const std::wstring& path, const std::wstring& arguments, DWORD timeout_ms)
+FinishedRun run_to_end(const std::wstring& path, const std::wstring& arguments, DWORD timeout_ms,
+                       const std::function<void(DWORD process_id)>& before_running)
 {
     FinishedRun run;
     const platform::UniqueFileHandle output = redirection_file();
@@ -218,11 +219,16 @@ FinishedRun run_to_end(const std::wstring& path, const std::wstring& arguments, 
     startup.hStdError = error.get();
     PROCESS_INFORMATION info{};
     if (!output || !error ||
-        !::CreateProcessW(path.c_str(), command_line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info)) {
+        !::CreateProcessW(path.c_str(), command_line.data(), nullptr, nullptr, TRUE, before_running ? CREATE_SUSPENDED : 0,
+                          nullptr, nullptr, &startup, &info)) {
         return run;
     }
     const platform::UniqueKernelHandle process(info.hProcess);
-    ::CloseHandle(info.hThread);
+    const platform::UniqueKernelHandle thread(info.hThread);
+    if (before_running) {
+        before_running(info.dwProcessId);
+        ::ResumeThread(thread.get());
+    }
     if (::WaitForSingleObject(process.get(), timeout_ms) != WAIT_OBJECT_0) {
         ::TerminateProcess(process.get(), 1);
         ::WaitForSingleObject(process.get(), GENEROUS_DEADLINE_MS);

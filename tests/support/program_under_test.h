@@ -6,6 +6,7 @@
 #include "support/polling.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -122,9 +123,11 @@ struct FinishedRun {
 };
 
 // Runs the program with the arguments, its standard output and error going to files (as a
-// script's redirection hands them over), and waits for its end.
+// script's redirection hands them over), and waits for its end. A test that must act before the
+// program runs is handed its process id while it is still held at its start.
 FinishedRun run_to_end(const std::wstring& path, const std::wstring& arguments,
-                       DWORD timeout_ms = GENEROUS_DEADLINE_MS);
+                       DWORD timeout_ms = GENEROUS_DEADLINE_MS,
+                       const std::function<void(DWORD process_id)>& before_running = {});
 
 // The report windows of the copies running from the program file, whoever started them.
 std::vector<HWND> report_windows_of(const std::wstring& program_path);
