@@ -8,7 +8,10 @@ namespace {
 
 constexpr std::wstring_view SERVER_PREFIX = L"\\\\";
 
-bool is_letter_or_digit(wchar_t c) { return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9'); }
+bool is_letter_or_digit(wchar_t c)
+{
+    return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9');
+}
 
 bool is_name_character(wchar_t c) { return is_letter_or_digit(c) || c == L'-' || c == L'_' || c == L'.'; }
 

@@ -58,7 +58,8 @@ UniqueKernelHandle block_of_another_account(const std::wstring& name)
     }
     const UniqueLocalMemory owner(descriptor);
     SECURITY_ATTRIBUTES security{sizeof(security), descriptor, FALSE};
-    return UniqueKernelHandle(::CreateFileMappingW(INVALID_HANDLE_VALUE, &security, PAGE_READWRITE, 0, 8, name.c_str()));
+    return UniqueKernelHandle(
+        ::CreateFileMappingW(INVALID_HANDLE_VALUE, &security, PAGE_READWRITE, 0, 8, name.c_str()));
 }
 
 TEST(SingleCopy, NextStartStandsAsTheStartBeforeLeftTheName)

@@ -5,12 +5,12 @@
 namespace tovalen {
 namespace {
 
-struct LogonServerRow {
+struct Row {
     std::wstring variable;
     bool shown;
 };
 
-class LogonServer : public ::testing::TestWithParam<LogonServerRow> {};
+class LogonServer : public ::testing::TestWithParam<Row> {};
 
 TEST_P(LogonServer, IsShownOnlyWhenItNamesOneServer)
 {
@@ -23,20 +23,17 @@ const std::wstring LONGEST_NAME = L"a" + std::wstring(252, L'b');
 // Each end of every range of name characters, and the neighbours outside it.
 INSTANTIATE_TEST_SUITE_P(
     Variables, LogonServer,
-    ::testing::Values(LogonServerRow{L"\\\\DC01", true}, LogonServerRow{L"\\\\dc-01.corp_x.example", true},
-                      LogonServerRow{L"\\\\0azAZ9", true}, LogonServerRow{L"\\\\a", true},
-                      LogonServerRow{L"\\\\" + LONGEST_NAME, true}, LogonServerRow{L"\\\\" + LONGEST_NAME + L"c", false},
-                      LogonServerRow{L"", false}, LogonServerRow{L"\\\\", false}, LogonServerRow{L"\\DC01", false},
-                      LogonServerRow{L"DC01", false}, LogonServerRow{L"\\\\\\DC01", false},
-                      LogonServerRow{L"\\\\DC01\\share", false}, LogonServerRow{L"\\\\DC 01", false},
-                      LogonServerRow{L"\\\\DC01\r\nAntivirus Running: Yes", false},
-                      LogonServerRow{L"\\\\.DC01", false}, LogonServerRow{L"\\\\-DC01", false},
-                      LogonServerRow{L"\\\\_DC01", false}, LogonServerRow{L"\\\\a/", false},
-                      LogonServerRow{L"\\\\a:", false}, LogonServerRow{L"\\\\a@", false}, LogonServerRow{L"\\\\a[", false},
-                      LogonServerRow{L"\\\\a`", false}, LogonServerRow{L"\\\\a{", false}, LogonServerRow{L"\\\\a,", false},
-                      LogonServerRow{L"\\\\/a", false}, LogonServerRow{L"\\\\:a", false}, LogonServerRow{L"\\\\@a", false},
-                      LogonServerRow{L"\\\\[a", false}, LogonServerRow{L"\\\\`a", false}, LogonServerRow{L"\\\\{a", false},
-                      LogonServerRow{L"\\\\\u00C9COLE", false}, LogonServerRow{L"\\\\a\u0130", false}));
+    ::testing::Values(Row{L"\\\\DC01", true}, Row{L"\\\\dc-01.corp_x.example", true}, Row{L"\\\\0azAZ9", true},
+                      Row{L"\\\\a", true}, Row{L"\\\\" + LONGEST_NAME, true},
+                      Row{L"\\\\" + LONGEST_NAME + L"c", false}, Row{L"", false}, Row{L"\\\\", false},
+                      Row{L"\\DC01", false}, Row{L"DC01", false}, Row{L"\\\\\\DC01", false},
+                      Row{L"\\\\DC01\\share", false}, Row{L"\\\\DC 01", false},
+                      Row{L"\\\\DC01\r\nAntivirus Running: Yes", false}, Row{L"\\\\.DC01", false},
+                      Row{L"\\\\-DC01", false}, Row{L"\\\\_DC01", false}, Row{L"\\\\a/", false},
+                      Row{L"\\\\a:", false}, Row{L"\\\\a@", false}, Row{L"\\\\a[", false}, Row{L"\\\\a`", false},
+                      Row{L"\\\\a{", false}, Row{L"\\\\a,", false}, Row{L"\\\\/a", false}, Row{L"\\\\:a", false},
+                      Row{L"\\\\@a", false}, Row{L"\\\\[a", false}, Row{L"\\\\`a", false}, Row{L"\\\\{a", false},
+                      Row{L"\\\\\u00C9COLE", false}, Row{L"\\\\a\u0130", false}));
 
 }  // namespace
 }  // namespace tovalen
