@@ -3,6 +3,7 @@
 // figures as JSON (first argument: the JSON file; second: runs per item).
 #include "clock.h"
 #include "comline/comline.h"
+#include "platform/process_account.h"
 #include "report/collectors.h"
 #include "report/report.h"
 #include "shell/shell.h"
@@ -286,16 +287,39 @@ void raw_antivirus_queries()
     raw_wmi_total(DEFENDER_MONIKER, L"Select * from MSFT_MpComputerStatus", L"AMProductVersion");
 }
 
+// The computer's name and the token's account, asked directly.
+void raw_identity()
+{
+    wchar_t computer[MAX_COMPUTERNAME_LENGTH + 1];
+    DWORD computer_size = MAX_COMPUTERNAME_LENGTH + 1;
+    ::GetComputerNameExW(ComputerNameNetBIOS, computer, &computer_size);
+    HANDLE token = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        return;
+    }
+    alignas(TOKEN_USER) BYTE user[256];
+    DWORD size = 0;
+    if (::GetTokenInformation(token, TokenUser, user, sizeof user, &size)) {
+        wchar_t name[256];
+        wchar_t domain[256];
+        DWORD name_size = 256;
+        DWORD domain_size = 256;
+        SID_NAME_USE use{};
+        ::LookupAccountSidW(nullptr, reinterpret_cast<TOKEN_USER*>(user)->User.Sid, name, &name_size, domain,
+                            &domain_size, &use);
+    }
+    ::CloseHandle(token);
+}
+
 // The floor of one build: every system call the build makes, made directly, and the same text
 // put into the same editor.
 void raw_build_floor()
 {
     ULARGE_INTEGER a{}, b{}, c{};
     ::GetDiskFreeSpaceExW(L"C:\\", &a, &b, &c);
-    for (const wchar_t* name : {L"COMPUTERNAME", L"USERDOMAIN", L"USERNAME", L"LOGONSERVER"}) {
-        wchar_t value[256];
-        ::GetEnvironmentVariableW(name, value, 256);
-    }
+    raw_identity();
+    wchar_t logon_server[256];
+    ::GetEnvironmentVariableW(L"LOGONSERVER", logon_server, 256);
     raw_network_lines();
     raw_registry_read(L"Software\\Microsoft\\Internet Explorer", L"svcVersion");
     for (const wchar_t* name : {L"ProductName", L"DisplayVersion", L"ReleaseId", L"CurrentBuild", L"UBR"}) {
@@ -360,6 +384,12 @@ int main(int argc, char** argv)
              wchar_t value[256];
              ::GetEnvironmentVariableW(L"COMPUTERNAME", value, 256);
          })},
+        {"computer and account names",
+         median_microseconds(runs, [] {
+             platform::netbios_computer_name();
+             platform::process_account_name();
+         }),
+         median_microseconds(runs, raw_identity)},
         {"get_ip_address_text", median_microseconds(runs, [] { get_ip_address_text(); }),
          median_microseconds(runs, raw_name_lookups)},
         {"get_mac_address_text", median_microseconds(runs, [] { get_mac_address_text(); }),

@@ -7,6 +7,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
+
 using namespace tovalen;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -30,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         *field = input.take_wide_text();
     }
     const std::wstring boot = input.take_wide_text();
-    // The report holds its labels and every shown value once, unchanged. The raw antivirus
+    // The report holds its labels and every shown value once, at its length. The raw antivirus
     // status (shown only through av_running) and the memory size are not in it.
     const std::wstring* shown[] = {&values.disk_free,  &values.computer_name, &values.domain,     &values.user_name,
                                    &values.logon_server, &values.ip_address, &values.mac_address, &values.ie_version,
@@ -44,7 +46,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::wstring report = layout_report(values, boot);
     fuzz::require(report.size() == total);
     fuzz::require(report.rfind(L"----Hardware----\r\n", 0) == 0);
-    const std::wstring last_line = L"Antivirus Definition Date: " + values.av_defs_date;
+    // Whatever the values hold, they add no line: exactly 27 line ends, and no other character
+    // that breaks a line.
+    fuzz::require(std::count(report.begin(), report.end(), L'\n') == 27 &&
+                  std::count(report.begin(), report.end(), L'\r') == 27 &&
+                  std::count_if(report.begin(), report.end(), breaks_report_line) == 54);
+    const std::wstring last_line = L"Antivirus Definition Date: " + one_line_text(values.av_defs_date);
     fuzz::require(report.size() >= last_line.size() &&
                   report.compare(report.size() - last_line.size(), last_line.size(), last_line) == 0);
     fuzz::require(antivirus_running_text(values.av_status) == (values.av_status == L"1" ? L"Yes" : L"No"));

@@ -300,6 +300,54 @@ src/platform/report_file_rules.cpp
 src/platform/report_file_rules.cpp
 - constexpr std::uint32_t GENERIC_WRITE_RIGHTS = 0x40000000;
 + constexpr std::uint32_t GENERIC_WRITE_RIGHTS = 0x20000000;
+# report lines: the unit separator (0x1F) left to break a line
+src/report/report_layout.cpp
+- return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029;
++ return c < 0x1F || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029;
+# report lines: DEL kept
+src/report/report_layout.cpp
+- return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029;
++ return c < 0x20 || (c > 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029;
+# report lines: the last C1 control kept
+src/report/report_layout.cpp
+- return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029;
++ return c < 0x20 || (c >= 0x7F && c < 0x9F) || c == 0x2028 || c == 0x2029;
+# report lines: the paragraph separator kept
+src/report/report_layout.cpp
+- return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029;
++ return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x202A;
+# report lines: the last line's value may break lines
+src/report/report_layout.cpp
+- text += one_line_text(v.av_defs_date);
++ text += v.av_defs_date;
+# mail: a line break in the user's name reaching the subject
+src/shell/action_texts.cpp
+- url += encode_mail_value(one_line_text(upper_case_user));
++ url += encode_mail_value(upper_case_user);
+# logon server: a name one character too long let in
+src/report/logon_server.cpp
+- name.size() > LONGEST_LOGON_SERVER_NAME
++ name.size() > LONGEST_LOGON_SERVER_NAME + 1
+# logon server: the longest name refused
+src/report/logon_server.cpp
+- name.size() > LONGEST_LOGON_SERVER_NAME
++ name.size() >= LONGEST_LOGON_SERVER_NAME
+# logon server: a name starting with a dot or a hyphen let in
+src/report/logon_server.cpp
+- !is_letter_or_digit(name.front())
++ !is_name_character(name.front())
+# logon server: "z" refused
+src/report/logon_server.cpp
+- (c >= L'a' && c <= L'z')
++ (c >= L'a' && c < L'z')
+# logon server: "A" refused
+src/report/logon_server.cpp
+- (c >= L'A' && c <= L'Z')
++ (c > L'A' && c <= L'Z')
+# logon server: "9" refused
+src/report/logon_server.cpp
+- (c >= L'0' && c <= L'9')
++ (c >= L'0' && c < L'9')
 FAULTS
 }
 

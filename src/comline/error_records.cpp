@@ -163,9 +163,11 @@ void word_win32_code(ErrorRecord& record, std::int64_t code)
     std::array<wchar_t, 24> digits_buffer{};
     std::wstring_view digits = decimal(number, digits_buffer);
     wchar_t* system_text = nullptr;
-    DWORD length = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM,
-                                    nullptr, number, 0, reinterpret_cast<LPWSTR>(&system_text), 0,
-                                    nullptr);
+    // Without arguments to give, inserts ("%1") stay as they are written: formatted, they would
+    // read arguments that were never passed, and the system then gives no text at all.
+    DWORD length = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, number, 0,
+        reinterpret_cast<LPWSTR>(&system_text), 0, nullptr);
     if (length > 0 && system_text != nullptr) {
         set_text(record, {L"(FACILITY_WIN32 error ", digits, L") ", {system_text, length}});
     } else {

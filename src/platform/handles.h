@@ -6,7 +6,9 @@
 #include <objbase.h>
 #include <oleauto.h>
 
+#include <cstddef>
 #include <utility>
+#include <vector>
 
 namespace tovalen::platform {
 
@@ -111,6 +113,44 @@ public:
 
 private:
     HANDLE value_ = INVALID_HANDLE_VALUE;
+};
+
+// The attribute list that names the only handles a child process may inherit
+// (PROC_THREAD_ATTRIBUTE_HANDLE_LIST). It points into its own copy of the handles, so it can be
+// neither copied nor moved; the handles stay owned by whoever owns them.
+class InheritedHandleList {
+public:
+    explicit InheritedHandleList(std::vector<HANDLE> handles) : handles_(std::move(handles))
+    {
+        SIZE_T size = 0;
+        ::InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+        storage_.resize(size);
+        auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage_.data());
+        if (size == 0 || !::InitializeProcThreadAttributeList(list, 1, 0, &size)) {
+            return;
+        }
+        list_ = list;
+        if (!::UpdateProcThreadAttribute(list_, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handles_.data(),
+                                         handles_.size() * sizeof(HANDLE), nullptr, nullptr)) {
+            ::DeleteProcThreadAttributeList(std::exchange(list_, nullptr));
+        }
+    }
+    InheritedHandleList(const InheritedHandleList&) = delete;
+    InheritedHandleList& operator=(const InheritedHandleList&) = delete;
+    ~InheritedHandleList()
+    {
+        if (list_ != nullptr) {
+            ::DeleteProcThreadAttributeList(list_);
+        }
+    }
+
+    // Null when the list could not be made.
+    LPPROC_THREAD_ATTRIBUTE_LIST get() const noexcept { return list_; }
+
+private:
+    std::vector<HANDLE> handles_;
+    std::vector<std::byte> storage_;
+    LPPROC_THREAD_ATTRIBUTE_LIST list_ = nullptr;
 };
 
 // A COM interface pointer owning one reference.

@@ -1,6 +1,7 @@
 #include "platform/programs.h"
 
 #include "platform/handles.h"
+#include "platform/system_folder.h"
 
 #include <shellapi.h>
 
@@ -18,14 +19,14 @@ constexpr DWORD READ_BLOCK_BYTES = 16 * 1024;
 // Starts a process at normal priority; its thread handle is closed at once and its process
 // handle handed to the caller (empty when the process could not be started).
 UniqueKernelHandle create_process(std::wstring command_line, bool inherit_handles, std::wstring_view working_directory,
-                                  STARTUPINFOW& startup)
+                                  STARTUPINFOW& startup, DWORD extra_flags = 0)
 {
     const std::wstring directory(working_directory);
     PROCESS_INFORMATION process{};
     // CreateProcessW may write into the command line, so it gets a private copy.
     if (!::CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, inherit_handles ? TRUE : FALSE,
-                          NORMAL_PRIORITY_CLASS, nullptr, directory.empty() ? nullptr : directory.c_str(), &startup,
-                          &process)) {
+                          NORMAL_PRIORITY_CLASS | extra_flags, nullptr, directory.empty() ? nullptr : directory.c_str(),
+                          &startup, &process)) {
         return UniqueKernelHandle();
     }
     ::CloseHandle(process.hThread);
@@ -145,6 +146,53 @@ bool start_program(std::wstring_view file, std::wstring_view parameters, std::ws
     return shell_open(file, parameters, working_directory);
 }
 
+namespace {
+
+// The program's standard error, when a child can be given it: a real handle that is marked
+// inheritable. Null for none, for an invalid one, for a handle this program may not pass on and
+// for a console handle of Windows 7 (a pseudo-handle with the two low bits set), none of which a
+// handle list may name: the child then goes without rather than not at all.
+HANDLE standard_error_to_pass_on()
+{
+    HANDLE error = ::GetStdHandle(STD_ERROR_HANDLE);
+    DWORD flags = 0;
+    if (error == nullptr || error == INVALID_HANDLE_VALUE || (reinterpret_cast<ULONG_PTR>(error) & 3) == 3 ||
+        !::GetHandleInformation(error, &flags) || (flags & HANDLE_FLAG_INHERIT) == 0) {
+        return nullptr;
+    }
+    return error;
+}
+
+// Starts the child hidden, its standard output on the pipe, its standard error the given handle
+// (or none), no standard input, in the system folder. It inherits those two handles and nothing
+// else: not the standard output (in report mode the caller's, which a grandchild that outlived
+// the time limit would keep open), nor a report file this program has open, nor any handle
+// another part of the program made inheritable.
+UniqueKernelHandle start_hidden_child(std::wstring_view command_line, HANDLE output, HANDLE error)
+{
+    std::vector<HANDLE> inherited{output};
+    if (error != nullptr) {
+        inherited.push_back(error);
+    }
+    const InheritedHandleList handle_list(std::move(inherited));
+    if (handle_list.get() == nullptr) {
+        return UniqueKernelHandle();
+    }
+    STARTUPINFOEXW startup{};
+    startup.StartupInfo.cb = sizeof(startup);
+    startup.StartupInfo.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
+    startup.StartupInfo.wShowWindow = SW_HIDE;
+    startup.StartupInfo.hStdInput = nullptr;
+    startup.StartupInfo.hStdOutput = output;
+    startup.StartupInfo.hStdError = error;
+    startup.lpAttributeList = handle_list.get();
+    // Not the current directory, which may be any folder, one a user can write to among them.
+    return create_process(std::wstring(command_line), true, system_folder(), startup.StartupInfo,
+                          EXTENDED_STARTUPINFO_PRESENT);
+}
+
+}  // namespace
+
 ChildOutput run_hidden_for_output(std::wstring_view command_line, DWORD time_limit_ms)
 {
     ChildOutput result;
@@ -152,16 +200,12 @@ ChildOutput run_hidden_for_output(std::wstring_view command_line, DWORD time_lim
     if (!open_output_pipe(pipe)) {
         return result;
     }
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
-    startup.wShowWindow = SW_HIDE;
-    startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = pipe.write_end.get();
-    // Not this program's own: in report mode that is the caller's, where only one line of ours
-    // may appear for each fault.
-    startup.hStdError = nullptr;
-    const UniqueKernelHandle child = create_process(std::wstring(command_line), true, L"", startup);
+    const HANDLE error = standard_error_to_pass_on();
+    UniqueKernelHandle child = start_hidden_child(command_line, pipe.write_end.get(), error);
+    if (!child && error != nullptr) {
+        // A standard error the system would not pass on after all: the child goes without it.
+        child = start_hidden_child(command_line, pipe.write_end.get(), nullptr);
+    }
     if (!child) {
         return result;
     }

@@ -30,8 +30,10 @@ struct ChildOutput {
     std::string output;     // everything it wrote to its standard output
 };
 
-// Runs a command line with no window, its standard output on a pipe read to the end. A child
-// still running after the time limit is ended; what it wrote until then is kept.
+// Runs a command line with no window, its standard output on a pipe read to the end, in the
+// system folder. It inherits the pipe and this program's standard error (when that can be passed
+// on) and no other handle. A child still running after the time limit is ended; what it wrote
+// until then is kept.
 ChildOutput run_hidden_for_output(std::wstring_view command_line, DWORD time_limit_ms);
 
 }  // namespace tovalen::platform

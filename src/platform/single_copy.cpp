@@ -1,5 +1,8 @@
 #include "platform/single_copy.h"
 
+#include "platform/process_account.h"
+
+#include <aclapi.h>
 #include <sddl.h>
 
 #include <atomic>
@@ -57,43 +60,43 @@ bool has_ended(const RunningCopy& holder)
     return !process_runs(holder.process_id);
 }
 
-std::wstring user_sid_text()
-{
-    UniqueKernelHandle token;
-    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.put())) {
-        return {};
-    }
-    DWORD size = 0;
-    ::GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
-    if (size == 0) {
-        return {};
-    }
-    std::vector<std::byte> buffer(size);
-    if (!::GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size)) {
-        return {};
-    }
-    wchar_t* text = nullptr;
-    if (!::ConvertSidToStringSidW(reinterpret_cast<const TOKEN_USER*>(buffer.data())->User.Sid, &text)) {
-        return {};
-    }
-    const UniqueLocalMemory owner(text);
-    return text;
-}
-
 // Only the user's own account and the system may open the block: another account in the same
 // session (runas) could otherwise read it, or write a record that points later starts elsewhere.
-// Null (the default security) when the user's account cannot be told.
+// The user's account owns it, also when the program runs elevated (whose default owner is the
+// Administrators group), so that every copy of the user knows it for the user's own. Null (the
+// default security) when the user's account cannot be told.
 UniqueLocalMemory owner_only_security(const std::wstring& user_sid)
 {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     if (user_sid.empty()) {
         return UniqueLocalMemory();
     }
-    const std::wstring sddl = L"D:P(A;;GA;;;" + user_sid + L")(A;;GA;;;SY)";
+    const std::wstring sddl = L"O:" + user_sid + L"D:P(A;;GA;;;" + user_sid + L")(A;;GA;;;SY)";
     if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr)) {
         return UniqueLocalMemory();
     }
     return UniqueLocalMemory(descriptor);
+}
+
+// Whether an object that was there before this copy came belongs to the user's own account or to
+// the system. Another account in the session may make the name first, granting this user every
+// right, and so hold a record that keeps the user's own copy from ever starting.
+bool made_by_the_user_or_the_system(HANDLE object, const std::vector<std::byte>& user_sid)
+{
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (::GetSecurityInfo(object, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
+                          &descriptor) != ERROR_SUCCESS) {
+        return false;
+    }
+    const UniqueLocalMemory descriptor_owner(descriptor);
+    if (owner == nullptr || !::IsValidSid(owner)) {
+        return false;
+    }
+    if (::IsWellKnownSid(owner, WinLocalSystemSid)) {
+        return true;
+    }
+    return !user_sid.empty() && ::EqualSid(owner, const_cast<std::byte*>(user_sid.data()));
 }
 
 }  // namespace
@@ -101,7 +104,7 @@ UniqueLocalMemory owner_only_security(const std::wstring& user_sid)
 std::wstring single_copy_name()
 {
     std::wstring name = L"Local\\Tovalen.OneCopy";
-    const std::wstring sid = user_sid_text();
+    const std::wstring sid = sid_text(process_user_sid());
     if (!sid.empty()) {
         name += L"." + sid;
     }
@@ -110,11 +113,17 @@ std::wstring single_copy_name()
 
 SingleCopy::SingleCopy(const std::wstring& name, DWORD wait_ms) : wait_ms_(wait_ms)
 {
-    const UniqueLocalMemory descriptor = owner_only_security(user_sid_text());
+    const std::vector<std::byte> user_sid = process_user_sid();
+    const UniqueLocalMemory descriptor = owner_only_security(sid_text(user_sid));
     SECURITY_ATTRIBUTES security{sizeof(security), descriptor.get(), FALSE};
     block_.reset(::CreateFileMappingW(INVALID_HANDLE_VALUE, descriptor ? &security : nullptr, PAGE_READWRITE, 0,
                                       sizeof(Record), name.c_str()));
+    const bool found_existing = ::GetLastError() == ERROR_ALREADY_EXISTS;
     if (!block_) {
+        return;
+    }
+    if (found_existing && !made_by_the_user_or_the_system(block_.get(), user_sid)) {
+        block_.reset();
         return;
     }
     view_.reset(::MapViewOfFile(block_.get(), FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, sizeof(Record)));

@@ -1,6 +1,8 @@
 #include "report/report.h"
 
+#include "platform/process_account.h"
 #include "report/collectors.h"
+#include "report/logon_server.h"
 #include "shell/shell.h"
 
 #include <richedit.h>
@@ -63,10 +65,14 @@ void collect_report_values(ReportValues& v)
 {
     v.disk_free = get_disk_free_text();
 
-    v.computer_name = read_environment_variable(L"COMPUTERNAME");
-    v.domain = read_environment_variable(L"USERDOMAIN");
-    v.user_name = read_environment_variable(L"USERNAME");
-    v.logon_server = read_environment_variable(L"LOGONSERVER");
+    // From the system, not from COMPUTERNAME, USERDOMAIN and USERNAME, which the user may set to
+    // anything: scripts file the report under these names. Only the logon server is known from
+    // the environment alone, and is taken when it reads as a server's name.
+    v.computer_name = platform::netbios_computer_name();
+    platform::AccountName account = platform::process_account_name();
+    v.domain = std::move(account.domain);
+    v.user_name = std::move(account.user);
+    v.logon_server = logon_server_text(read_environment_variable(L"LOGONSERVER"));
 
     NetworkAddresses network = get_network_addresses();
     v.ip_address = std::move(network.ip);

@@ -39,7 +39,7 @@ void append_line(std::wstring& text, const Line& line)
 {
     text += line.label;
     if (line.value != nullptr) {
-        text += *line.value;
+        text += one_line_text(*line.value);
     }
     text += line.ending;
 }
@@ -80,7 +80,23 @@ std::wstring layout_report(const ReportValues& v, std::wstring_view last_boot)
         append_line(text, line);
     }
     text += L"Antivirus Definition Date: ";
-    text += v.av_defs_date;
+    text += one_line_text(v.av_defs_date);
+    return text;
+}
+
+bool breaks_report_line(wchar_t c)
+{
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029;
+}
+
+std::wstring one_line_text(std::wstring_view value)
+{
+    std::wstring text(value);
+    for (wchar_t& c : text) {
+        if (breaks_report_line(c)) {
+            c = L' ';
+        }
+    }
     return text;
 }
 

@@ -9,8 +9,17 @@
 namespace tovalen {
 
 // The 28 report lines joined with CR LF, an empty line between sections and no line end after
-// the last line. Values are inserted exactly as collected.
+// the last line. Values are inserted as collected, except that none may break its line.
 std::wstring layout_report(const ReportValues& values, std::wstring_view last_boot);
+
+// A control character (U+0000 to U+001F, U+007F to U+009F) or a Unicode line or paragraph
+// separator: in a value it would start a line of its own, where it could pass for a report line.
+bool breaks_report_line(wchar_t c);
+
+// The value with each character that breaks_report_line names turned into a blank, so that a
+// value always stays on its own line (a user name holding "\r\nAntivirus Running: Yes" cannot add
+// a line of its own); every other character stays as it is.
+std::wstring one_line_text(std::wstring_view value);
 
 // "Yes" when the antivirus status is exactly the text "1", otherwise "No".
 std::wstring antivirus_running_text(std::wstring_view av_status);

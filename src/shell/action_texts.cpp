@@ -1,6 +1,7 @@
 #include "shell/action_texts.h"
 
 #include "report/hex_text.h"
+#include "report/report_layout.h"
 
 #include <initializer_list>
 
@@ -84,11 +85,12 @@ std::wstring report_mail_url(std::wstring_view support_mailbox, std::wstring_vie
     std::wstring url = L"mailto:";
     url += support_mailbox;
     url += L"?subject=";
-    url += encode_mail_value(upper_case_user);
+    // As in the report, no value may start a line of the mail (or a header, in the subject).
+    url += encode_mail_value(one_line_text(upper_case_user));
     for (const MailPiece& piece : body) {
         url += piece.fixed;
         if (piece.value != nullptr) {
-            url += encode_mail_value(*piece.value);
+            url += encode_mail_value(one_line_text(*piece.value));
         }
     }
     return url;

@@ -3,6 +3,7 @@
 #include "platform/single_copy.h"
 
 #include <aclapi.h>
+#include <sddl.h>
 
 #include <gtest/gtest.h>
 
@@ -29,7 +30,7 @@ UniqueWindow make_window()
 }
 
 // How the start before left the name.
-enum class Before { announced, starting, announced_no_window, window_gone, other_kind_of_object };
+enum class Before { announced, starting, announced_no_window, window_gone, other_kind_of_object, other_account };
 
 struct Row {
     const char* what;
@@ -43,7 +44,23 @@ constexpr Row ROWS[] = {
     {"a copy made no window and cannot be signalled", Before::announced_no_window, Standing::sole},
     {"the copy's window is gone: it has ended", Before::window_gone, Standing::sole},
     {"an object of another kind holds the name", Before::other_kind_of_object, Standing::unguarded},
+    {"another account made the block, open to all", Before::other_account, Standing::unguarded},
 };
+
+// A block such as another account in the session could make first: owned by that account (here
+// the Administrators group, which is not the user's own account) and open to everyone.
+UniqueKernelHandle block_of_another_account(const std::wstring& name)
+{
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"O:BAD:(A;;GA;;;WD)", SDDL_REVISION_1, &descriptor,
+                                                                nullptr)) {
+        return UniqueKernelHandle();
+    }
+    const UniqueLocalMemory owner(descriptor);
+    SECURITY_ATTRIBUTES security{sizeof(security), descriptor, FALSE};
+    return UniqueKernelHandle(
+        ::CreateFileMappingW(INVALID_HANDLE_VALUE, &security, PAGE_READWRITE, 0, 8, name.c_str()));
+}
 
 TEST(SingleCopy, NextStartStandsAsTheStartBeforeLeftTheName)
 {
@@ -57,6 +74,9 @@ TEST(SingleCopy, NextStartStandsAsTheStartBeforeLeftTheName)
         std::optional<SingleCopy> before;
         if (row.before == Before::other_kind_of_object) {
             squatter.reset(::CreateMutexW(nullptr, FALSE, name.c_str()));
+            ASSERT_TRUE(squatter);
+        } else if (row.before == Before::other_account) {
+            squatter = block_of_another_account(name);
             ASSERT_TRUE(squatter);
         } else {
             before.emplace(name, WAIT_MS);
@@ -76,6 +96,7 @@ TEST(SingleCopy, NextStartStandsAsTheStartBeforeLeftTheName)
             break;
         case Before::starting:
         case Before::other_kind_of_object:
+        case Before::other_account:
             break;
         }
 
@@ -146,6 +167,15 @@ TEST(SingleCopy, OnlyTheUsersOwnAccountAndTheSystemMayOpenTheBlock)
     ASSERT_TRUE(block);
     const std::vector<std::vector<BYTE>> expected{user_sid(), system_sid()};
     EXPECT_EQ(granted_sids(block.get()), expected);
+    // Owned by the user's account, whatever the token's default owner: later copies accept it.
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ASSERT_EQ(::GetSecurityInfo(block.get(), SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
+                                nullptr, &descriptor),
+              static_cast<DWORD>(ERROR_SUCCESS));
+    const UniqueLocalMemory descriptor_owner(descriptor);
+    auto* owner_bytes = static_cast<BYTE*>(owner);
+    EXPECT_EQ(std::vector<BYTE>(owner_bytes, owner_bytes + ::GetLengthSid(owner)), user_sid());
 }
 
 }  // namespace

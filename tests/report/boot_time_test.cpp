@@ -3,7 +3,9 @@
 #include "report/collectors.h"
 
 #include "platform/programs.h"
+#include "platform/system_folder.h"
 #include "support/build_paths.h"
+#include "support/program_under_test.h"
 #include "support/scoped_state.h"
 #include "support/system_program.h"
 
@@ -138,13 +140,72 @@ TEST_F(LastBoot, ChildIsStartedHiddenWithTheExactCommandLine)
     std::wstring command_line;
     std::wstring flags;
     std::wstring show;
+    std::wstring directory;
     std::getline(lines, command_line);
     std::getline(lines, flags);
     std::getline(lines, show);
+    std::getline(lines, directory);
     EXPECT_EQ(command_line, L"\"" + net_.path() + L"\" statistics workstation ");
     EXPECT_EQ(std::stoul(flags) & (STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES),
               static_cast<unsigned long>(STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES));
     EXPECT_EQ(std::stoul(show), static_cast<unsigned long>(SW_HIDE));
+    EXPECT_EQ(directory, platform::system_folder()) << "not the current directory, which anyone may have chosen";
+}
+
+// This program's standard handles for the owner's life.
+class StandardHandles {
+public:
+    StandardHandles(HANDLE output, HANDLE error)
+    {
+        ::SetStdHandle(STD_OUTPUT_HANDLE, output);
+        ::SetStdHandle(STD_ERROR_HANDLE, error);
+    }
+    ~StandardHandles()
+    {
+        ::SetStdHandle(STD_OUTPUT_HANDLE, output_);
+        ::SetStdHandle(STD_ERROR_HANDLE, error_);
+    }
+    StandardHandles(const StandardHandles&) = delete;
+    StandardHandles& operator=(const StandardHandles&) = delete;
+
+private:
+    HANDLE output_ = ::GetStdHandle(STD_OUTPUT_HANDLE);
+    HANDLE error_ = ::GetStdHandle(STD_ERROR_HANDLE);
+};
+
+// A child that writes into every handle it holds reaches its pipe and this program's standard
+// error when that can be passed on, and never this program's standard output or a file it has
+// open (as report mode has the caller's output and its report), however inheritable they are.
+TEST_F(LastBoot, ChildInheritsOnlyThePipeAndAStandardErrorThatCanBePassedOn)
+{
+    constexpr std::string_view MARK = "inherited-handle-mark";
+    ::SetEnvironmentVariableW(L"TOVALEN_NET_OUTPUT", L"every-handle");
+    struct ErrorRow {
+        const char* what;
+        bool exists;
+        bool inheritable;
+    };
+    for (const ErrorRow& row : {ErrorRow{"inheritable standard error", true, true},
+                                ErrorRow{"standard error not inheritable", true, false},
+                                ErrorRow{"no standard error", false, false}}) {
+        SCOPED_TRACE(row.what);
+        const platform::UniqueFileHandle output = testing::redirection_file();
+        const platform::UniqueFileHandle report = testing::redirection_file();
+        const platform::UniqueFileHandle error = row.exists ? testing::redirection_file(row.inheritable)
+                                                            : platform::UniqueFileHandle();
+        platform::ChildOutput child;
+        {
+            const StandardHandles redirected(output.get(), error.get());
+            child = platform::run_hidden_for_output(L"\"" + net_.path() + L"\" statistics workstation ", 60'000);
+        }
+        ASSERT_TRUE(child.finished);
+        EXPECT_NE(child.output.find(MARK), std::string::npos) << "the stand-in wrote into what it holds";
+        EXPECT_EQ(testing::contents_from_start(output.get()), "");
+        EXPECT_EQ(testing::contents_from_start(report.get()), "");
+        if (row.exists) {
+            EXPECT_EQ(testing::contents_from_start(error.get()).find(MARK) != std::string::npos, row.inheritable);
+        }
+    }
 }
 
 // Computed twice, the start time moves by no more than the time between the calls and the

@@ -76,9 +76,15 @@ TEST(ReportLayout, EmptyValuesKeepEveryLabelAndLine)
     EXPECT_EQ(layout_report(ReportValues{}, L""), expected);
 }
 
+// A value holding line ends (a user name set to forge a line, a BIOS version of several strings)
+// adds no line of its own.
 TEST(ReportLayout, HasTwentyEightLinesAndNoLineEndAfterTheLast)
 {
-    const std::wstring text = layout_report(sample_values(), L"boot");
+    ReportValues v = sample_values();
+    v.user_name = L"jsmith\r\nAntivirus Running: Yes";
+    v.bios_version = L"DELL   - 1072009\nBIOS Date: 02/14/22\n";
+    v.av_defs_date = L"2026/12/06\r\n";
+    const std::wstring text = layout_report(v, L"boot\r\n");
     std::size_t line_ends = 0;
     for (std::size_t at = text.find(L"\r\n"); at != std::wstring::npos; at = text.find(L"\r\n", at + 2)) {
         ++line_ends;
@@ -88,14 +94,35 @@ TEST(ReportLayout, HasTwentyEightLinesAndNoLineEndAfterTheLast)
     EXPECT_EQ(text.find(L'\n'), text.find(L"\r\n") + 1) << "every line feed follows a carriage return";
 }
 
-TEST(ReportLayout, MultiLineBiosVersionIsInsertedUnchanged)
+TEST(ReportLayout, MultiLineBiosVersionStaysOnItsLine)
 {
     ReportValues v;
     v.bios_version = L"DELL   - 1072009\nBIOS Date: 02/14/22\n";
     const std::wstring text = layout_report(v, L"");
-    EXPECT_NE(text.find(L"BIOS Version: DELL   - 1072009\nBIOS Date: 02/14/22\n\r\nHDD Free Space: "),
+    EXPECT_NE(text.find(L"\r\nBIOS Version: DELL   - 1072009 BIOS Date: 02/14/22 \r\nHDD Free Space: "),
               std::wstring::npos);
 }
+
+struct OneLineRow {
+    std::wstring value;
+    std::wstring shown;
+};
+
+class OneLine : public ::testing::TestWithParam<OneLineRow> {};
+
+// Each end of every range that breaks a line, and the neighbours that do not.
+TEST_P(OneLine, EveryCharacterThatBreaksALineBecomesABlank)
+{
+    EXPECT_EQ(one_line_text(GetParam().value), GetParam().shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, OneLine,
+    ::testing::Values(OneLineRow{L"", L""}, OneLineRow{std::wstring(1, L'\0') + L"a\x1F", L" a "},
+                      OneLineRow{L"a\r\nb\tc\vd\fe", L"a  b c d e"}, OneLineRow{L" ~", L" ~"},
+                      OneLineRow{L"\x7F\x85\x9F", L"   "}, OneLineRow{L"\x7E\xA0", L"\x7E\xA0"},
+                      OneLineRow{L"\u2027\u2028\u2029\u202A", L"\u2027  \u202A"},
+                      OneLineRow{L"AT&T \u00E9 %0D%0A", L"AT&T \u00E9 %0D%0A"}));
 
 TEST(ReportLayout, ValuesAreNotEscapedTrimmedOrCut)
 {

@@ -66,10 +66,11 @@ TEST(MailUrl, EncodesValuesThatWouldCutOrCorruptTheMail)
     v.model = L"AT&T 100% #1";
     v.bios_version = L"LINE1\nLINE2\r\tEND";
     v.logon_server = L"\\\\DC 01";
-    const std::wstring url = report_mail_url(L"it@example.com", L"O&BRIEN#", v, L"1/1/2020 1:00:00 AM");
-    EXPECT_NE(url.find(L"subject=O%26BRIEN%23's Computer"), std::wstring::npos) << url;
+    const std::wstring url = report_mail_url(L"it@example.com", L"O&BRIEN#\r\nBCC", v, L"1/1/2020 1:00:00 AM");
+    EXPECT_NE(url.find(L"subject=O%26BRIEN%23  BCC's Computer"), std::wstring::npos) << url;
     EXPECT_NE(url.find(L"Model: AT%26T 100%25 %231%0D%0ASerial%23: "), std::wstring::npos) << url;
-    EXPECT_NE(url.find(L"BIOS Version: LINE1%0ALINE2%0D%09END%0D%0A"), std::wstring::npos) << url;
+    // A line end or other control character in a value is a blank: it cannot start a line.
+    EXPECT_NE(url.find(L"BIOS Version: LINE1 LINE2  END%0D%0A"), std::wstring::npos) << url;
     // Blanks and backslashes are not among the characters that break a mailto: URL.
     EXPECT_NE(url.find(L"Logon Server: %5C%5CDC 01%0D%0A"), std::wstring::npos) << url;
 }
@@ -94,7 +95,7 @@ TEST(MailUrl, EveryBodyLineSurvivesAStrictParser)
         L"----Hardware----\r\n"
         L"Model: AT&T 100% #1\r\n"
         L"Serial#: #SER=1&to=x@y\r\n"
-        L"BIOS Version: LINE1\r\nLINE2\nLINE3\r\n"
+        L"BIOS Version: LINE1  LINE2 LINE3\r\n"
         L"HDD Free Space: 465 GB\r\n"
         L"\r\n"
         L"----OS----\r\n"

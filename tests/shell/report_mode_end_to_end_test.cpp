@@ -3,6 +3,8 @@
 #include "support/build_paths.h"
 #include "support/program_under_test.h"
 #include "support/registry_values.h"
+#include "support/scoped_state.h"
+#include "support/system_identity.h"
 
 #include <windows.h>
 #include <aclapi.h>
@@ -186,7 +188,10 @@ TEST_F(ReportModeEndToEnd, JsonOnStandardOutputHoldsTheReportsValuesAsAnotherDec
         const auto line = std::find_if(written.begin(), written.end(), [&](const auto& l) { return l.starts_with(label); });
         ASSERT_NE(line, written.end()) << ::testing::PrintToString(std::wstring(label));
         if (!moves_by_itself(*line)) {
-            EXPECT_EQ(label + members[i].second, *line);
+            // The JSON keeps a control character; on a report line it is a blank.
+            std::wstring shown = members[i].second;
+            std::replace_if(shown.begin(), shown.end(), [](wchar_t c) { return c < L' '; }, L' ');
+            EXPECT_EQ(label + shown, *line);
         }
     }
     EXPECT_EQ(members[0].second, std::wstring(L"Q\"uote Back\\slash Ctl\x01 Lone") + wchar_t(0xFFFD));
@@ -209,6 +214,23 @@ TEST_F(ReportModeEndToEnd, AFileSwappedForTheTemporaryOneNeverBecomesTheReport)
     swapper.join();
     EXPECT_EQ(report.exit_code, 0u) << report.standard_error;
     EXPECT_EQ(testing::file_bytes((sandbox_ / L"pc.json").wstring()).substr(0, 1), "{");
+}
+
+// What a user may set in the environment (their own, in HKCU\Environment) names neither the
+// computer nor the account, and a line break in it adds no line.
+TEST_F(ReportModeEndToEnd, ForgedEnvironmentGivesTheSystemsNamesOnTwentyEightLines)
+{
+    testing::EnvironmentVariable computer(L"COMPUTERNAME", L"PC-FINANCE-07");
+    testing::EnvironmentVariable user(L"USERNAME", L"jsmith\r\nAntivirus Running: Yes\r\n");
+    ASSERT_TRUE(computer.set() && user.set());
+    const FinishedRun report = run(L"/report " + quoted(L"pc.txt"));
+    ASSERT_EQ(report.exit_code, 0u) << report.standard_error;
+    const std::vector<std::wstring> written = written_report_lines(L"pc.txt");
+    const testing::SystemIdentity system = testing::system_identity();
+    ASSERT_EQ(written.size(), 28u);
+    EXPECT_EQ(written[7], L"Computer Name: " + system.computer);
+    EXPECT_EQ(written[8], L"Domain: " + system.domain);
+    EXPECT_EQ(written[20], L"User Name: " + system.user);
 }
 
 struct ExitRow {

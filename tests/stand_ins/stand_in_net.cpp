@@ -1,5 +1,7 @@
 // Stands in for the system's net.exe: what it prints is chosen by TOVALEN_NET_OUTPUT, and it
-// writes the command line and start-up flags it got to TOVALEN_NET_RECORD when that is set.
+// writes the command line, start-up flags and current directory it got to TOVALEN_NET_RECORD when
+// that is set. With "every-handle" it first writes a mark into every handle it holds that can be
+// written, as a child that abuses what it inherited would.
 #include <windows.h>
 
 #include <algorithm>
@@ -39,11 +41,27 @@ void record_start(const std::wstring& file)
     if (record == nullptr) {
         return;
     }
+    wchar_t directory[MAX_PATH] = {};
+    ::GetCurrentDirectoryW(MAX_PATH, directory);
     const std::wstring text = std::wstring(::GetCommandLineW()) + L"\n" + std::to_wstring(startup.dwFlags) + L"\n" +
-                             std::to_wstring(startup.wShowWindow) + L"\n";
+                             std::to_wstring(startup.wShowWindow) + L"\n" + directory + L"\n";
     // UTF-16 as it is in memory, without a byte-order mark.
     std::fwrite(text.data(), sizeof(wchar_t), text.size(), record);
     std::fclose(record);
+}
+
+constexpr char INHERITED_MARK[] = "inherited-handle-mark\r\n";
+
+// Handle values are multiples of four; those of a young process are small.
+void mark_every_handle()
+{
+    for (ULONG_PTR value = 4; value < 0x10000; value += 4) {
+        HANDLE handle = reinterpret_cast<HANDLE>(value);
+        DWORD written = 0;
+        if (::GetFileType(handle) != FILE_TYPE_UNKNOWN) {
+            ::WriteFile(handle, INHERITED_MARK, sizeof(INHERITED_MARK) - 1, &written, nullptr);
+        }
+    }
 }
 
 const std::string ENGLISH =
@@ -108,6 +126,9 @@ int wmain()
         record_start(record);
     }
     const std::wstring kind = variable(L"TOVALEN_NET_OUTPUT");
+    if (kind == L"every-handle") {
+        mark_every_handle();
+    }
     if (kind == L"hang") {
         ::Sleep(INFINITE);
     }

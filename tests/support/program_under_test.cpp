@@ -178,18 +178,15 @@ std::wstring window_text(HWND window)
     return std::wstring(buffer.data(), std::min<std::size_t>(copied, length));
 }
 
-namespace {
-
-// A file the child writes to through an inherited handle; gone once every handle is closed.
-platform::UniqueFileHandle redirection_file()
+platform::UniqueFileHandle redirection_file(bool inheritable)
 {
     wchar_t folder[MAX_PATH] = {};
     wchar_t name[MAX_PATH] = {};
     ::GetTempPathW(MAX_PATH, folder);
     ::GetTempFileNameW(folder, L"tvr", 0, name);
-    SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};
+    SECURITY_ATTRIBUTES security{sizeof(security), nullptr, inheritable ? TRUE : FALSE};
     return platform::UniqueFileHandle(::CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                                    &inheritable, CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+                                                    &security, CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr));
 }
 
 std::string contents_from_start(HANDLE file)
@@ -202,8 +199,6 @@ std::string contents_from_start(HANDLE file)
     }
     return contents;
 }
-
-}  // namespace
 
 FinishedRun run_to_end(const std::wstring& path, const std::wstring& arguments, DWORD timeout_ms,
                        const std::function<void(DWORD process_id)>& before_running)

@@ -122,6 +122,12 @@ struct FinishedRun {
     std::string standard_error;
 };
 
+// A temporary file for what a child writes through a handle it inherits; gone once every handle
+// on it is closed. Inheritable unless asked otherwise.
+platform::UniqueFileHandle redirection_file(bool inheritable = true);
+// Everything the file holds.
+std::string contents_from_start(HANDLE file);
+
 // Runs the program with the arguments, its standard output and error going to files (as a
 // script's redirection hands them over), and waits for its end. A test that must act before the
 // program runs is handed its process id while it is still held at its start.
