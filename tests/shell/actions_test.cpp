@@ -237,7 +237,7 @@ TEST_F(Actions, MailProgramReceivesEveryLineOfTheReport)
     EXPECT_FALSE(url.fragment.has_value()) << ::testing::PrintToString(url.fragment.value_or(L""));
     EXPECT_EQ(testing::query_value(url, L"subject"), L"O'NEIL&CO's Computer Information");
     EXPECT_EQ(testing::query_value(url, L"body"),
-              L"----Hardware----\r\nModel: AT&T 15\" 100% #1+2\r\nSerial#: #SER=1&to=x@y\r\nBIOS Version: LINE1\r\nLINE2\r\n"
+              L"----Hardware----\r\nModel: AT&T 15\" 100% #1+2\r\nSerial#: #SER=1&to=x@y\r\nBIOS Version: LINE1  LINE2\r\n"
               L"HDD Free Space: \r\n\r\n----OS----\r\nComputer Name: \r\nDomain: \r\nOperating System: \r\n"
               L"OS Version: \r\nOS Build: \r\nLast System Boot: 4/12/2019 9:14:33 AM\r\nTotal Uptime :1-Days \r\n\r\n"
               L"----Network----\r\nIP Address: \r\nMAC Address: \r\n\r\n----User----\r\nUser Name: o'neil&co\r\n"
