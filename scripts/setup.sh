@@ -11,7 +11,10 @@ packages=(
   googletest nlohmann-json3-dev
   msitools wixl zip osslsigncode openssl
   clang libclang-rt-14-dev
+  python3-olefile python3-jsonschema diffoscope-minimal
 )
+# npm comes with some builds of Node.js; Debian's own is taken only where none is there.
+if ! command -v npm >/dev/null; then packages+=(npm); fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -27,4 +30,13 @@ if ((${#missing[@]})); then
   export DEBIAN_FRONTEND=noninteractive
   "${sudo_cmd[@]}" apt-get update -qq
   "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# CycloneDX's published JSON schemas, which the test of the bill of materials validates against.
+cyclonedx=@cyclonedx/cyclonedx-library@10.3.0
+if [[ ! -f "$(npm root -g)/@cyclonedx/cyclonedx-library/res/schema/bom-1.6.SNAPSHOT.schema.json" ]]; then
+  echo "setup: installing $cyclonedx"
+  sudo_cmd=()
+  if [[ $(id -u) -ne 0 ]]; then sudo_cmd=(sudo); fi
+  "${sudo_cmd[@]}" npm install -g --omit=optional --ignore-scripts --no-audit --no-fund "$cyclonedx" >/dev/null
 fi

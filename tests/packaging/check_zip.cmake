@@ -1,8 +1,8 @@
-# Checks the ZIP: exactly one folder holding the program, the README and the licence of this build,
-# and the Group Policy templates in its policy/ folder.
+# Checks the ZIP: exactly one folder holding the program, the README, the licence, the notices and
+# the bill of materials of this build, and the Group Policy templates in its policy/ folder.
 #   cmake -DZIP=<zip> -DFOLDER=<folder in the zip> -DPROGRAM=<exe> -DREADME=<md> -DLICENSE=<file>
-#         -DADMX=<admx> -DADML=<adml> -DWORK=<dir> -P check_zip.cmake
-foreach(var ZIP FOLDER PROGRAM README LICENSE ADMX ADML WORK)
+#         -DNOTICES=<txt> -DSBOM=<cdx.json> -DADMX=<admx> -DADML=<adml> -DWORK=<dir> -P check_zip.cmake
+foreach(var ZIP FOLDER PROGRAM README LICENSE NOTICES SBOM ADMX ADML WORK)
   if(NOT DEFINED ${var})
     message(FATAL_ERROR "${var} is not set")
   endif()
@@ -15,7 +15,9 @@ endif()
 string(REGEX REPLACE "\n$" "" listing "${listing}")
 string(REPLACE "\n" ";" entries "${listing}")
 list(SORT entries)
-set(expected "${FOLDER}/;${FOLDER}/LICENSE;${FOLDER}/README.md;${FOLDER}/tovalen.exe")
+get_filename_component(sbom_name ${SBOM} NAME)
+set(expected "${FOLDER}/;${FOLDER}/LICENSE;${FOLDER}/README.md;${FOLDER}/tovalen.exe;${FOLDER}/THIRD-PARTY-NOTICES.txt")
+list(APPEND expected "${FOLDER}/${sbom_name}")
 list(APPEND expected "${FOLDER}/policy/" "${FOLDER}/policy/en-US/" "${FOLDER}/policy/en-US/tovalen.adml"
      "${FOLDER}/policy/tovalen.admx")
 list(SORT expected)
@@ -29,7 +31,8 @@ execute_process(COMMAND ${CMAKE_COMMAND} -E tar xf ${ZIP} WORKING_DIRECTORY ${WO
 if(NOT unpacked EQUAL 0)
   message(FATAL_ERROR "cannot unpack ${ZIP}")
 endif()
-foreach(pair "tovalen.exe=${PROGRAM}" "README.md=${README}" "LICENSE=${LICENSE}" "policy/tovalen.admx=${ADMX}"
+foreach(pair "tovalen.exe=${PROGRAM}" "README.md=${README}" "LICENSE=${LICENSE}" "THIRD-PARTY-NOTICES.txt=${NOTICES}"
+             "${sbom_name}=${SBOM}" "policy/tovalen.admx=${ADMX}"
              "policy/en-US/tovalen.adml=${ADML}")
   string(REPLACE "=" ";" pair "${pair}")
   list(GET pair 0 name)

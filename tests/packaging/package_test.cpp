@@ -26,6 +26,7 @@ const std::wstring NEXT_VERSION = TOVALEN_NEXT_VERSION;
 std::wstring current_package() { return build_file(TOVALEN_CURRENT_PACKAGE); }
 std::wstring next_package() { return build_file(TOVALEN_NEXT_PACKAGE); }
 std::wstring signed_package() { return build_file(TOVALEN_SIGNED_PACKAGE); }
+std::wstring field_package() { return build_file(TOVALEN_FIELD_PACKAGE); }
 
 class Package : public ::testing::Test {
 protected:
@@ -355,20 +356,35 @@ TEST_F(Package, UpgradeKeepsWhatTheOlderVersionWasGivenUnlessGivenAnew)
 }
 
 // A folder the admin chose stays the program's folder through an upgrade that does not name one:
-// the admin's path rules for application control keep matching.
-TEST_F(Package, UpgradeStaysInTheFolderChosenAtInstall)
+// the admin's path rules for application control keep matching. Version 1.0.0 kept no InstallDir
+// value, only the Program value.
+struct UpgradeRow {
+    const char* name;
+    std::wstring (*older)();
+    std::wstring (*newer)();
+};
+
+class UpgradeStays : public Package, public ::testing::WithParamInterface<UpgradeRow> {};
+
+TEST_P(UpgradeStays, InTheFolderChosenAtInstall)
 {
     const std::wstring folder = folder_of(program) + L" Chosen";
-    install(current_package(), L"INSTALLDIR=\"" + folder + L"\"");
-    install(next_package());
+    install(GetParam().older(), L"INSTALLDIR=\"" + folder + L"\"");
+    install(GetParam().newer());
 
     EXPECT_TRUE(path_exists(folder + L"\\tovalen.exe"));
     EXPECT_FALSE(path_exists(program)) << "moved back to the default folder";
     EXPECT_EQ(run_value(), L"\"" + folder + L"\\tovalen.exe\"");
+    EXPECT_EQ(installed_products().size(), 1u);
 
-    EXPECT_EQ(uninstall_silently(next_package()), ERROR_SUCCESS);
+    EXPECT_EQ(uninstall_silently(GetParam().newer()), ERROR_SUCCESS);
     EXPECT_FALSE(path_exists(folder));
 }
+
+INSTANTIATE_TEST_SUITE_P(Packages, UpgradeStays,
+                         ::testing::Values(UpgradeRow{"from_the_previous_version", current_package, next_package},
+                                           UpgradeRow{"from_1_0_0", field_package, current_package}),
+                         [](const auto& row) { return std::string(row.param.name); });
 
 // A maintenance run of the installed product, which any user of the machine may start, given new
 // values and another folder: the values, the Run value and the folder stay as the install left them.
