@@ -10,7 +10,8 @@ packages=(
   xvfb xdotool x11-utils imagemagick
   googletest nlohmann-json3-dev
   msitools wixl zip osslsigncode openssl
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev llvm-14 clang-tidy-14
+  softhsm2 libengine-pkcs11-openssl
   python3-olefile python3-jsonschema diffoscope-minimal
 )
 # npm comes with some builds of Node.js; Debian's own is taken only where none is there.

@@ -105,14 +105,15 @@ HANDLE heap()
 }
 
 // Replaces the record's text by the concatenation of the pieces. When the buffer cannot grow the
-// text is left empty: the code, the part callers act on, is still kept.
+// text is left empty: the code, the part callers act on, is still kept. A new record has no
+// buffer yet even for an empty text, which still needs room for its terminator.
 void set_text(ErrorRecord& record, std::initializer_list<std::wstring_view> pieces)
 {
     std::size_t total = 0;
     for (std::wstring_view piece : pieces) {
         total += piece.size();
     }
-    if (total > record.capacity) {
+    if (record.text == nullptr || total > record.capacity) {
         std::size_t bytes = (total + 1) * sizeof(wchar_t);
         void* grown = record.text == nullptr ? ::HeapAlloc(heap(), 0, bytes)
                                              : ::HeapReAlloc(heap(), 0, record.text, bytes);

@@ -52,6 +52,7 @@ SystemCalls real_system_calls()
         .wsa_startup = &::WSAStartup,
         .send_arp = &send_arp_through_ip_helper,
         .message_box = &::MessageBoxW,
+        .query_registry_value = &::RegQueryValueExW,
     };
 }
 

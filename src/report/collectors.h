@@ -25,7 +25,9 @@ struct RegistryReadResult {
 };
 
 // The named value of a registry key rendered as text by its type; empty text when the key or
-// the value is missing or cannot be read.
+// the value is missing or cannot be read. A value that grows while it is read is read again, up
+// to this many readings in all; one that is still growing then fails with ERROR_MORE_DATA.
+inline constexpr int REGISTRY_VALUE_READINGS = 4;
 std::wstring read_registry_value(HKEY root, std::wstring_view key_path, std::wstring_view value_name,
                                  bool use_32bit_view = false, RegistryReadResult* result = nullptr);
 

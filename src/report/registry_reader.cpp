@@ -1,5 +1,6 @@
 #include "report/collectors.h"
 
+#include "platform/system_calls.h"
 #include "report/registry_rendering.h"
 
 #include <new>
@@ -62,14 +63,27 @@ std::wstring read_value(HKEY root, std::wstring_view key_path, std::wstring_view
     if (status != ERROR_SUCCESS) {
         return finish_read(result, status, REG_NONE, 0, {});
     }
+    const auto query = platform::system_calls().query_registry_value;
     DWORD size = 0;
-    status = ::RegQueryValueExW(key.get(), name.c_str(), nullptr, nullptr, nullptr, &size);
+    status = query(key.get(), name.c_str(), nullptr, nullptr, nullptr, &size);
     if (status != ERROR_SUCCESS) {
         return finish_read(result, status, REG_NONE, 0, {});
     }
-    std::vector<std::uint8_t> data(size, 0);
+    std::vector<std::uint8_t> data;
     DWORD type = REG_NONE;
-    status = ::RegQueryValueExW(key.get(), name.c_str(), nullptr, &type, data.empty() ? nullptr : data.data(), &size);
+    // Another program may write a longer value between the two questions; the failed reading
+    // tells the new size.
+    for (int reading = 1; reading <= REGISTRY_VALUE_READINGS; ++reading) {
+        data.assign(size, 0);
+        status = query(key.get(), name.c_str(), nullptr, &type, data.empty() ? nullptr : data.data(), &size);
+        // Asked without a buffer (the value was empty), a grown value is told by its size alone.
+        if (status == ERROR_SUCCESS && size > data.size()) {
+            status = ERROR_MORE_DATA;
+        }
+        if (status != ERROR_MORE_DATA) {
+            break;
+        }
+    }
     key.reset();
     if (status != ERROR_SUCCESS) {
         return finish_read(result, status, type, size, {});

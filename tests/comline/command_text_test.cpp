@@ -14,10 +14,10 @@ namespace {
 using Parts = std::vector<std::vector<std::wstring>>;
 
 // The parts and tokens of a command as plain strings, or nothing when tokenizing fails.
-Parts tokenize(std::wstring_view text)
+Parts tokenize(std::wstring_view text, std::wstring_view delimiters = COMMAND_DELIMITERS)
 {
     CommandTable table;
-    const std::int64_t count = tokenize_command(text, COMMAND_DELIMITERS, table);
+    const std::int64_t count = tokenize_command(text, delimiters, table);
     Parts parts;
     for (std::int64_t i = 1; i <= count; ++i) {
         std::vector<std::wstring> tokens;
@@ -45,6 +45,7 @@ struct TokenizeRow {
     const wchar_t* label;
     std::wstring command;
     Parts parts;  // empty: a syntax error
+    std::wstring_view delimiters = COMMAND_DELIMITERS;
 };
 
 void PrintTo(const TokenizeRow& row, std::ostream* out)
@@ -56,7 +57,7 @@ class Tokenize : public ::testing::TestWithParam<TokenizeRow> {};
 
 TEST_P(Tokenize, SplitsPartsAndTokens)
 {
-    EXPECT_EQ(tokenize(GetParam().command), GetParam().parts) << testing::PrintToString(GetParam().command);
+    EXPECT_EQ(tokenize(GetParam().command, GetParam().delimiters), GetParam().parts) << testing::PrintToString(GetParam().command);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -81,7 +82,9 @@ INSTANTIATE_TEST_SUITE_P(
         TokenizeRow{L"twenty parts", repeat(L"p", 20, L"\\"), Parts(20, std::vector<std::wstring>{L"p"})},
         TokenizeRow{L"= with nothing after it", L"a =", {{L"a", L"="}}},
         TokenizeRow{L"grammar is not the tokenizer's business", L"M 5", {{L"M", L"5"}}},
-        TokenizeRow{L"non-ASCII characters are token characters", L"Gr\u00fc\u00dfe(\u20ac)", {{L"Gr\u00fc\u00dfe", L"(", L"\u20ac", L")"}}}));
+        TokenizeRow{L"non-ASCII characters are token characters", L"Gr\u00fc\u00dfe(\u20ac)", {{L"Gr\u00fc\u00dfe", L"(", L"\u20ac", L")"}}},
+        TokenizeRow{L"a caller's own delimiters stand alone, within ASCII or beyond", L"a;b\u00a7c",
+                    {{L"a", L";", L"b", L"\u00a7", L"c"}}, L"(),\\'= ;\u00a7"}));
 
 INSTANTIATE_TEST_SUITE_P(
     Rejected, Tokenize,

@@ -3,6 +3,7 @@
 #include "comline/error_records.h"
 #include "comline/gate.h"
 #include "comline/layer_fixture.h"
+#include "comline/test_objects.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -299,6 +300,46 @@ TEST_F(ErrorRecordsTest, AfterFreeingEveryThreadReadsZeroUntilItReportsAgain)
     EXPECT_EQ(after_free, 0);
     EXPECT_EQ(after_new_report, 0);
     EXPECT_EQ(last_error_code(), code_of(E_ACCESSDENIED));
+}
+
+// A host that preserves the outcome on a thread with no record of its own, while another thread's
+// record made the slot before the work or during it; an object keeps the records alive.
+TEST_F(ErrorRecordsTest, AnOutcomePutBackOnAThreadWithoutARecordLeavesItReadingNothing)
+{
+    testing::TestDispatch keeper(testing::AtZero::stays);
+    ComLineObject* alive = wrap_interface(&keeper);
+    for (bool slot_before_work : {true, false}) {
+        SCOPED_TRACE(slot_before_work);
+        free_error_records();
+        const std::int64_t other_code = slot_before_work ? code_of(E_FAIL) : code_of(E_POINTER);
+        if (slot_before_work) {
+            record_error(nullptr, other_code, false, L"");
+        }
+        Gate preserved;
+        Gate other_recorded;
+        std::int64_t code_after = -2;
+        std::wstring text_after = L"unread";
+        std::thread host([&] {
+            {
+                const PreservedOutcome unseen;
+                preserved.open();
+                other_recorded.wait();
+            }
+            code_after = last_error_code();
+            text_after = last_error_text();
+        });
+        preserved.wait();
+        if (!slot_before_work) {
+            record_error(nullptr, other_code, false, L"");
+        }
+        other_recorded.open();
+        host.join();
+        EXPECT_EQ(code_after, 0);
+        EXPECT_EQ(text_after, L"");
+        EXPECT_EQ(last_error_code(), other_code);
+        EXPECT_EQ(error_record_count(), 2);
+    }
+    release_object(alive);
 }
 
 }  // namespace

@@ -72,6 +72,8 @@ TEST(IcoDirectory, RejectsDamagedFiles)
         const char* what;
         std::vector<std::uint8_t> file;
     };
+    auto reserved_set = good;
+    put_u16(reserved_set, 0, 1);
     auto wrong_type = good;
     put_u16(wrong_type, 2, 2);  // a cursor file
     auto no_images = good;
@@ -87,6 +89,7 @@ TEST(IcoDirectory, RejectsDamagedFiles)
     const Case cases[] = {
         {"empty", {}},
         {"header only", std::vector<std::uint8_t>(good.begin(), good.begin() + 6)},
+        {"reserved word set", reserved_set},
         {"cursor type", wrong_type},
         {"no images", no_images},
         {"directory longer than file", too_many},
@@ -104,7 +107,7 @@ TEST(IcoDirectory, BestEntryPrefersExactSizeThenMostColours)
 {
     const std::vector<IcoEntry> entries = {
         {16, 16, 4, 1, 0}, {32, 32, 4, 1, 0}, {16, 16, 8, 1, 0}, {48, 48, 8, 1, 0}, {16, 16, 32, 1, 0},
-        {20, 20, 32, 1, 0}, {24, 24, 32, 1, 0}, {40, 40, 32, 1, 0}, {48, 48, 32, 1, 0},
+        {20, 20, 32, 1, 0}, {24, 24, 32, 1, 0}, {40, 40, 32, 1, 0}, {48, 48, 32, 1, 0}, {64, 32, 32, 1, 0},
     };
     struct Case {
         int wanted;

@@ -68,7 +68,8 @@ TEST(CimDatetime, DateOfWellFormedTextsOnly)
         {L"20240315235960.000000+000", std::nullopt}, {L"20240315083000.000000*060", std::nullopt},
         {L"2024031508300.0000000+060", std::nullopt}, {L"20240315083000.000000+06", std::nullopt},
         {L"20240315083000.000000+0600", std::nullopt}, {L"2024**15083000.000000+060", std::nullopt},
-        {L"20240315083000.00000a+060", std::nullopt}, {L"", std::nullopt}};
+        {L"20240315083000.00000a+060", std::nullopt}, {L"20240315083000.000000+06a", std::nullopt},
+        {L"", std::nullopt}};
     for (const auto& [text, expected] : rows) {
         SCOPED_TRACE(::testing::PrintToString(std::wstring(text)));
         const std::optional<CivilDate> date = parse_cim_datetime(text);

@@ -1,5 +1,7 @@
 #include "report/collectors.h"
 
+#include "platform/system_calls.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -7,13 +9,15 @@
 namespace tovalen {
 namespace {
 
+std::wstring test_key_path()
+{
+    return L"Software\\Tovalen Tests\\Registry " + std::to_wstring(::GetCurrentProcessId());
+}
+
 // Every value is written for real under the current user's key, in a key of this test run only.
 class RegistryReader : public ::testing::Test {
 protected:
-    static std::wstring key_path()
-    {
-        return L"Software\\Tovalen Tests\\Registry " + std::to_wstring(::GetCurrentProcessId());
-    }
+    static std::wstring key_path() { return test_key_path(); }
 
     static void SetUpTestSuite()
     {
@@ -174,6 +178,47 @@ TEST_F(RegistryReader, ResultRecordTellsTypeSizeAndFailure)
     EXPECT_EQ(read_registry_value(HKEY_CURRENT_USER, key_path(), L"absent", false, &missing), L"");
     EXPECT_EQ(missing.status, ERROR_FILE_NOT_FOUND);
     EXPECT_FALSE(missing.status_text.empty());
+}
+
+// Another program writing a longer text into the value just before each of the first readings.
+struct GrowingValue {
+    std::wstring text;
+    int growths_left = 0;
+};
+GrowingValue growing;
+
+LSTATUS WINAPI grow_then_query(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD size)
+{
+    if (type != nullptr && growing.growths_left > 0) {
+        --growing.growths_left;
+        growing.text += std::wstring(100, L'+');
+        ::RegSetKeyValueW(HKEY_CURRENT_USER, test_key_path().c_str(), name, REG_SZ, growing.text.c_str(),
+                          static_cast<DWORD>((growing.text.size() + 1) * sizeof(wchar_t)));
+    }
+    return platform::real_system_calls().query_registry_value(key, name, reserved, type, data, size);
+}
+
+TEST_F(RegistryReader, AValueThatGrowsWhileItIsReadIsReadAgainABoundedNumberOfTimes)
+{
+    struct Row {
+        const wchar_t* first_text;
+        int growths;
+        LSTATUS status;
+    };
+    for (const Row& row : {Row{L"short", 1, ERROR_SUCCESS}, Row{L"", 1, ERROR_SUCCESS},
+                           Row{L"short", REGISTRY_VALUE_READINGS - 1, ERROR_SUCCESS},
+                           Row{L"short", REGISTRY_VALUE_READINGS, ERROR_MORE_DATA}}) {
+        SCOPED_TRACE(::testing::Message() << row.growths << " growths from " << std::wstring(row.first_text).size());
+        write_text(L"growing", REG_SZ, row.first_text);
+        growing = {row.first_text, row.growths};
+        platform::system_calls().query_registry_value = grow_then_query;
+        RegistryReadResult found;
+        const std::wstring text = read_registry_value(HKEY_CURRENT_USER, key_path(), L"growing", false, &found);
+        platform::system_calls() = platform::real_system_calls();
+        EXPECT_EQ(growing.growths_left, 0);
+        EXPECT_EQ(found.status, row.status);
+        EXPECT_EQ(text, row.status == ERROR_SUCCESS ? growing.text : L"");
+    }
 }
 
 TEST_F(RegistryReader, ReadsTheMachineValuesOfTheReport)

@@ -55,6 +55,7 @@ INSTANTIATE_TEST_SUITE_P(
         RenderRow{"multi_without_final_terminator", REGISTRY_MULTI_SZ, utf16_bytes(std::wstring(L"one\0two", 7)),
                   L"one\ntwo"},
         RenderRow{"multi_odd_byte_ignored", REGISTRY_MULTI_SZ, {'a', 0, 0, 0, 'b'}, L"a"},
+        RenderRow{"multi_empty", REGISTRY_MULTI_SZ, {}, L""},
         RenderRow{"none_type", 0, {1, 2}, L""},
         RenderRow{"big_endian_dword", 5, {0, 0, 0, 1}, L""},
         RenderRow{"link_type", 6, utf16_bytes(L"x"), L""}),
