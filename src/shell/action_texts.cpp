@@ -253,6 +253,14 @@ ReportMail report_mail(std::wstring_view support_mailbox, std::wstring_view uppe
     return {mail_url_within(mail, fits, true), true};
 }
 
+std::wstring no_mail_program_message(std::wstring_view support_mailbox)
+{
+    std::wstring text = L"No mail program took the report. It is on the clipboard: paste it into a mail to ";
+    text += support_mailbox;
+    text += L".";
+    return text;
+}
+
 std::wstring report_mail_url(std::wstring_view support_mailbox, std::wstring_view upper_case_user,
                              const ReportValues& values, std::wstring_view last_boot)
 {

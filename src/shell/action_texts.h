@@ -61,6 +61,10 @@ struct ReportMail {
 ReportMail report_mail(std::wstring_view support_mailbox, std::wstring_view upper_case_user,
                        const ReportValues& values, std::wstring_view last_boot);
 
+// What the user is told when no mail program takes the mail: the report is on the clipboard, to
+// be pasted into a mail to the support mailbox.
+std::wstring no_mail_program_message(std::wstring_view support_mailbox);
+
 // The URL of report_mail.
 std::wstring report_mail_url(std::wstring_view support_mailbox, std::wstring_view upper_case_user,
                              const ReportValues& values, std::wstring_view last_boot);
