@@ -322,8 +322,12 @@ src/report/report_layout.cpp
 + text += v.av_defs_date;
 # mail: a line break in the user's name reaching the subject
 src/shell/action_texts.cpp
-- url += encode_mail_value(one_line_text(upper_case_user));
-+ url += encode_mail_value(upper_case_user);
+- const MailTexts mail{support_mailbox, one_line_text(upper_case_user), mail_lines(v, last_boot)};
++ const MailTexts mail{support_mailbox, std::wstring(upper_case_user), mail_lines(v, last_boot)};
+# mail: a line break in a value starting a line of its own
+src/shell/action_texts.cpp
+- line.value = one_line_text(*line.value);
++ line.value = *line.value;
 # logon server: a name one character too long let in
 src/report/logon_server.cpp
 - name.size() > LONGEST_LOGON_SERVER_NAME

@@ -64,6 +64,7 @@ inline void free_bstr(BSTR b) noexcept { ::SysFreeString(b); }
 inline void local_free(HLOCAL m) noexcept { ::LocalFree(m); }
 inline void co_task_mem_free(void* m) noexcept { ::CoTaskMemFree(m); }
 inline void unmap_view(void* v) noexcept { ::UnmapViewOfFile(v); }
+inline void global_free(HGLOBAL m) noexcept { ::GlobalFree(m); }
 }  // namespace handle_closers
 
 // Kernel objects whose empty value is null (processes, threads, pipes, events).
@@ -76,6 +77,7 @@ using UniqueBstr = UniqueHandle<BSTR, handle_closers::free_bstr>;
 using UniqueLocalMemory = UniqueHandle<HLOCAL, handle_closers::local_free>;
 using UniqueCoTaskMemory = UniqueHandle<void*, handle_closers::co_task_mem_free>;
 using UniqueMappedView = UniqueHandle<void*, handle_closers::unmap_view>;
+using UniqueGlobalMemory = UniqueHandle<HGLOBAL, handle_closers::global_free>;
 
 // File handles use INVALID_HANDLE_VALUE as their empty value, which is not a constant expression;
 // this small owner keeps that difference in one place.

@@ -45,6 +45,26 @@ ULONG get_adapters_addresses(ULONG family, ULONG flags, IP_ADAPTER_ADDRESSES* ad
     return routine != nullptr ? routine(family, flags, nullptr, adapters, size) : ERROR_NOT_SUPPORTED;
 }
 
+void ForwardTableFree::operator()(MIB_IPFORWARD_TABLE2* table) const noexcept
+{
+    using FreeMibTableRoutine = VOID(WINAPI*)(PVOID);
+    static const auto routine = library_routine<FreeMibTableRoutine>(ip_helper(), "FreeMibTable");
+    if (routine != nullptr) {
+        routine(table);
+    }
+}
+
+Ipv4ForwardTable ipv4_forward_table()
+{
+    using GetIpForwardTable2Routine = DWORD(WINAPI*)(ADDRESS_FAMILY, PMIB_IPFORWARD_TABLE2*);
+    static const auto routine = library_routine<GetIpForwardTable2Routine>(ip_helper(), "GetIpForwardTable2");
+    MIB_IPFORWARD_TABLE2* table = nullptr;
+    if (routine == nullptr || routine(AF_INET, &table) != NO_ERROR) {
+        return Ipv4ForwardTable();
+    }
+    return Ipv4ForwardTable(table);
+}
+
 SystemCalls real_system_calls()
 {
     return SystemCalls{

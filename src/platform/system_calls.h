@@ -7,8 +7,11 @@
 
 #include <winsock2.h>
 #include <windows.h>
+// Before the IP Helper header, which declares the routing table only when this was included.
+#include <ws2ipdef.h>
 #include <iphlpapi.h>
 
+#include <memory>
 #include <string_view>
 
 namespace tovalen::platform {
@@ -29,6 +32,14 @@ SystemCalls real_system_calls();
 
 // GetAdaptersAddresses of IP Helper from the system folder; ERROR_NOT_SUPPORTED where it has none.
 ULONG get_adapters_addresses(ULONG family, ULONG flags, IP_ADAPTER_ADDRESSES* adapters, ULONG* size);
+
+// The IPv4 routing table of IP Helper (GetIpForwardTable2), owned until FreeMibTable; empty where
+// the system has no such call or the table cannot be had.
+struct ForwardTableFree {
+    void operator()(MIB_IPFORWARD_TABLE2* table) const noexcept;
+};
+using Ipv4ForwardTable = std::unique_ptr<MIB_IPFORWARD_TABLE2, ForwardTableFree>;
+Ipv4ForwardTable ipv4_forward_table();
 
 // A modal message box with only an OK button, owned by the foreground window when that window
 // belongs to this program (so it comes up in front of the report), otherwise by none.

@@ -461,6 +461,12 @@ int WindowLayer::poll_event()
     return current_.code;
 }
 
+bool WindowLayer::is_shown(int number) const
+{
+    HWND window = window_handle(number);
+    return window != nullptr && ::IsWindowVisible(window) != FALSE;
+}
+
 void WindowLayer::show_window(int number, bool hide)
 {
     HWND window = window_handle(number);

@@ -116,6 +116,7 @@ public:
     int event_object() const { return current_.object; }
 
     void show_window(int number, bool hide);
+    bool is_shown(int number) const;
     void set_topmost(int number, bool on);
     void set_control_text(int number, std::wstring_view text);
 

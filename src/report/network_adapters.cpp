@@ -56,6 +56,7 @@ AdapterFacts facts_of(const IP_ADAPTER_ADDRESSES& adapter)
         .ipv4_metric = adapter.Ipv4Metric,
         .first_ipv4 = first_ipv4(adapter),
         .physical_address = std::vector<std::uint8_t>(adapter.PhysicalAddress, adapter.PhysicalAddress + length),
+        .luid = adapter.Luid.Value,
     };
 }
 
@@ -83,11 +84,25 @@ std::vector<AdapterFacts> listed_adapters()
     return adapters;
 }
 
+// The IPv4 default routes of the system's routing table, in its order; none when it cannot be had.
+std::vector<DefaultRoute> default_routes()
+{
+    std::vector<DefaultRoute> routes;
+    const platform::Ipv4ForwardTable table = platform::ipv4_forward_table();
+    for (ULONG i = 0; table != nullptr && i < table->NumEntries; ++i) {
+        const MIB_IPFORWARD_ROW2& row = table->Table[i];
+        if (row.DestinationPrefix.PrefixLength == 0 && row.DestinationPrefix.Prefix.si_family == AF_INET) {
+            routes.push_back({row.InterfaceLuid.Value, row.Metric});
+        }
+    }
+    return routes;
+}
+
 }  // namespace
 
 NetworkAddresses get_network_addresses()
 {
-    if (std::optional<NetworkAddresses> chosen = traffic_adapter_addresses(listed_adapters())) {
+    if (std::optional<NetworkAddresses> chosen = traffic_adapter_addresses(listed_adapters(), default_routes())) {
         return *std::move(chosen);
     }
     NetworkAddresses fallback;

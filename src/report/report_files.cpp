@@ -61,10 +61,9 @@ std::string report_text_file(const ReportValues& values, std::wstring_view last_
     return UTF8_BYTE_ORDER_MARK + utf8_text(layout_report(values, last_boot));
 }
 
-std::string report_json_file(const ReportValues& v, std::wstring_view last_boot, std::string_view version,
-                             std::string_view collected_at)
+std::vector<ReportField> report_fields(const ReportValues& v, std::wstring_view last_boot)
 {
-    const std::pair<const char*, std::wstring_view> shown[] = {
+    return {
         {"model", v.model},
         {"serial_number", v.serial_number},
         {"bios_version", v.bios_version},
@@ -85,9 +84,14 @@ std::string report_json_file(const ReportValues& v, std::wstring_view last_boot,
         {"av_build", v.av_build},
         {"av_defs_date", v.av_defs_date},
     };
+}
+
+std::string report_json_file(const ReportValues& v, std::wstring_view last_boot, std::string_view version,
+                             std::string_view collected_at)
+{
     nlohmann::ordered_json object = nlohmann::ordered_json::object();
-    for (const auto& [key, value] : shown) {
-        object[key] = utf8_text(value);
+    for (const ReportField& field : report_fields(v, last_boot)) {
+        object[std::string(field.key)] = utf8_text(field.value);
     }
     object["tovalen_version"] = std::string(version);
     object["collected_at"] = std::string(collected_at);

@@ -6,12 +6,23 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tovalen {
 
 // UTF-8 of UTF-16 text. A code unit that is not part of a valid surrogate pair (a lone
 // surrogate, as a registry value can hold) becomes U+FFFD, so the result is always valid UTF-8.
 std::string utf8_text(std::wstring_view text);
+
+// A value of the report with its key in the JSON object.
+struct ReportField {
+    std::string_view key;
+    std::wstring_view value;
+};
+
+// The report's values by their keys (snake_case, as the JSON object names them), in the report's
+// order; the values stay those of the arguments.
+std::vector<ReportField> report_fields(const ReportValues& values, std::wstring_view last_boot);
 
 // The report text (the 28 lines of layout_report, CR LF line ends) as UTF-8 with a byte-order
 // mark.

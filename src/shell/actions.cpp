@@ -1,9 +1,12 @@
 #include "shell/actions.h"
 
+#include "platform/clipboard.h"
 #include "platform/programs.h"
 #include "platform/system_calls.h"
 #include "report/collectors.h"
 #include "report/report.h"
+#include "report/report_files.h"
+#include "report/report_layout.h"
 #include "shell/action_texts.h"
 #include "shell/policy_values.h"
 #include "shell/shell.h"
@@ -70,6 +73,20 @@ bool usable_or_reported(const ChosenValue& value)
     return value.usable();
 }
 
+// The report as the window shows it, for the user to paste where the mail could not take it.
+void put_report_on_clipboard(std::wstring_view last_boot)
+{
+    platform::put_text_on_clipboard(window_layer().window_handle(MAIN_WINDOW), layout_report(report_values, last_boot));
+}
+
+// The last-boot text costs a run of net.exe: a form URL that does not ask for it gets none.
+std::wstring filled_with_report(std::wstring_view form_url)
+{
+    const std::wstring last_boot =
+        form_url.find(L"{last_boot}") != std::wstring_view::npos ? get_last_boot_text() : std::wstring();
+    return filled_form_url(form_url, report_fields(report_values, last_boot));
+}
+
 }  // namespace
 
 std::wstring current_report_mail_url(std::wstring_view support_mailbox)
@@ -80,10 +97,11 @@ std::wstring current_report_mail_url(std::wstring_view support_mailbox)
 void open_helpdesk_form()
 {
     if (const ChosenValue form_url = current_form_url(); usable_or_reported(form_url)) {
+        const std::wstring filled = filled_with_report(form_url.text);
         if (const std::wstring browser = installed_browser(); !browser.empty()) {
-            platform::start_program(browser, form_url.text, L"");
+            platform::start_program(browser, filled, L"");
         } else {
-            platform::shell_open(form_url.text, L"", L"");  // the user's default browser
+            platform::shell_open(filled, L"", L"");  // the user's default browser
         }
     }
     hide_report_window();
@@ -99,8 +117,21 @@ void open_printer_share()
 
 void send_report_mail()
 {
-    if (const ChosenValue mailbox = current_support_mailbox(); usable_or_reported(mailbox)) {
-        platform::start_program(current_report_mail_url(mailbox.text), L"", L"");
+    const ChosenValue mailbox = current_support_mailbox();
+    if (!usable_or_reported(mailbox)) {
+        hide_report_window();
+        return;
+    }
+    const std::wstring last_boot = get_last_boot_text();
+    const ReportMail mail = report_mail(mailbox.text, upper_case(report_values.user_name), report_values, last_boot);
+    const bool handed_over = platform::start_program(mail.url, L"", L"");
+    if (mail.shortened || !handed_over) {
+        put_report_on_clipboard(last_boot);
+    }
+    if (!handed_over) {
+        // The report stays in front of the user, who has nothing else to send it with.
+        platform::show_message(no_mail_program_message(mailbox.text), L"Tovalen", MB_ICONWARNING);
+        return;
     }
     hide_report_window();
 }

@@ -225,6 +225,22 @@ std::wstring mailbox_fault(std::wstring_view mailbox)
     return with_subject(L"has a part after the \"@\" that ", host_fault(mailbox.substr(at + 1)));
 }
 
+// A report value may fill the path, the query or the fragment, never the host the form is sent to.
+std::wstring placeholder_problem(std::wstring_view url, std::size_t authority_end)
+{
+    for (auto placeholder = next_placeholder(url, 0); placeholder;
+         placeholder = next_placeholder(url, placeholder->at + placeholder->length)) {
+        const std::wstring text(url.substr(placeholder->at, placeholder->length));
+        if (placeholder->at < authority_end) {
+            return L"it has the placeholder " + text + L" before its path";
+        }
+        if (!is_report_key(placeholder->name)) {
+            return L"it has the unknown placeholder " + text;
+        }
+    }
+    return {};
+}
+
 }  // namespace
 
 std::wstring form_url_problem(std::wstring_view url)
@@ -244,7 +260,11 @@ std::wstring form_url_problem(std::wstring_view url)
     if (rest.data() == nullptr) {
         return L"it is not an absolute URL beginning with http:// or https://";
     }
-    return with_subject(L"it ", authority_fault(rest.substr(0, rest.find_first_of(L"/?#"))));
+    const std::wstring_view authority = rest.substr(0, rest.find_first_of(L"/?#"));
+    if (std::wstring fault = authority_fault(authority); !fault.empty()) {
+        return L"it " + fault;
+    }
+    return placeholder_problem(url, static_cast<std::size_t>(authority.data() + authority.size() - url.data()));
 }
 
 std::wstring host_name_problem(std::wstring_view host) { return with_subject(L"it ", host_fault(host)); }

@@ -85,6 +85,10 @@ void on_tray_event(int type)
 
 void on_control_event(int object)
 {
+    // A second click queued before the first one hid the window would hand over a second mail.
+    if (!window_layer().is_shown(MAIN_WINDOW)) {
+        return;
+    }
     switch (object) {
     case TICKET_BUTTON:
         open_helpdesk_form();

@@ -38,15 +38,17 @@ ReportValues sample_values()
 
 TEST(MailUrl, JoinsTheFortyOnePiecesInOrder)
 {
+    // Every character but letters, digits and "-._~!$'()*,;:@" percent-encoded, as RFC 6068 asks.
     const std::wstring expected =
-        L"mailto:it@example.com?subject=JSMITH's Computer Information&body=----Hardware----%0D%0AModel: Model M"
-        L"%0D%0ASerial%23: SER1%0D%0ABIOS Version: BIOS 1%0D%0AHDD Free Space: 465 GB"
-        L"%0D%0A%0D%0A----OS----%0D%0AComputer Name: PC1%0D%0ADomain: CORP%0D%0AOperating System: Windows 10 Pro"
-        L"%0D%0AOS Version: 1909%0D%0AOS Build: 18363.1%0D%0ALast System Boot: 4/12/2019 9:14:33 AM"
-        L"%0D%0ATotal Uptime :1-Days %0D%0A%0D%0A----Network----%0D%0AIP Address: 10.0.0.5"
-        L"%0D%0AMAC Address: 00:11:22:33:44:55%0D%0A%0D%0A----User----%0D%0AUser Name: jsmith"
-        L"%0D%0ALogon Server: %5C%5CDC01%0D%0A%0D%0A----Software----%0D%0AInternet Explorer Version: 11.0"
-        L"%0D%0AAntivirus Running: Yes%0D%0AAntivirus Version: 14.2%0D%0AAntivirus Definition Date: 2020-01-01%0D%0A";
+        L"mailto:it@example.com?subject=JSMITH's%20Computer%20Information&body=----Hardware----%0D%0AModel:%20"
+        L"Model%20M%0D%0ASerial%23:%20SER1%0D%0ABIOS%20Version:%20BIOS%201%0D%0AHDD%20Free%20Space:%20465%20GB"
+        L"%0D%0A%0D%0A----OS----%0D%0AComputer%20Name:%20PC1%0D%0ADomain:%20CORP%0D%0AOperating%20System:%20Wi"
+        L"ndows%2010%20Pro%0D%0AOS%20Version:%201909%0D%0AOS%20Build:%2018363.1%0D%0ALast%20System%20Boot:%204"
+        L"%2F12%2F2019%209:14:33%20AM%0D%0ATotal%20Uptime%20:1-Days%20%0D%0A%0D%0A----Network----%0D%0AIP%20Ad"
+        L"dress:%2010.0.0.5%0D%0AMAC%20Address:%2000:11:22:33:44:55%0D%0A%0D%0A----User----%0D%0AUser%20Name:%"
+        L"20jsmith%0D%0ALogon%20Server:%20%5C%5CDC01%0D%0A%0D%0A----Software----%0D%0AInternet%20Explorer%20Ve"
+        L"rsion:%2011.0%0D%0AAntivirus%20Running:%20Yes%0D%0AAntivirus%20Version:%2014.2%0D%0AAntivirus%20Defi"
+        L"nition%20Date:%202020-01-01%0D%0A";
     EXPECT_EQ(report_mail_url(L"it@example.com", L"JSMITH", sample_values(), L"4/12/2019 9:14:33 AM"), expected);
 }
 
@@ -67,12 +69,11 @@ TEST(MailUrl, EncodesValuesThatWouldCutOrCorruptTheMail)
     v.bios_version = L"LINE1\nLINE2\r\tEND";
     v.logon_server = L"\\\\DC 01";
     const std::wstring url = report_mail_url(L"it@example.com", L"O&BRIEN#\r\nBCC", v, L"1/1/2020 1:00:00 AM");
-    EXPECT_NE(url.find(L"subject=O%26BRIEN%23  BCC's Computer"), std::wstring::npos) << url;
-    EXPECT_NE(url.find(L"Model: AT%26T 100%25 %231%0D%0ASerial%23: "), std::wstring::npos) << url;
+    EXPECT_NE(url.find(L"subject=O%26BRIEN%23%20%20BCC's%20Computer"), std::wstring::npos) << url;
+    EXPECT_NE(url.find(L"Model:%20AT%26T%20100%25%20%231%0D%0ASerial%23:%20"), std::wstring::npos) << url;
     // A line end or other control character in a value is a blank: it cannot start a line.
-    EXPECT_NE(url.find(L"BIOS Version: LINE1 LINE2  END%0D%0A"), std::wstring::npos) << url;
-    // Blanks and backslashes are not among the characters that break a mailto: URL.
-    EXPECT_NE(url.find(L"Logon Server: %5C%5CDC 01%0D%0A"), std::wstring::npos) << url;
+    EXPECT_NE(url.find(L"BIOS%20Version:%20LINE1%20LINE2%20%20END%0D%0A"), std::wstring::npos) << url;
+    EXPECT_NE(url.find(L"Logon%20Server:%20%5C%5CDC%2001%0D%0A"), std::wstring::npos) << url;
 }
 
 // The mail as a client that follows the URL standard reads it: no value and no fixed piece may
@@ -123,6 +124,57 @@ TEST(MailUrl, EveryBodyLineSurvivesAStrictParser)
     EXPECT_EQ(testing::query_value(url, L"body"), body);
 }
 
+struct ShortenRow {
+    std::size_t model;       // "M"s in the model, or the sample's model when none
+    std::size_t bios;        // "B"s in the BIOS version, or the sample's
+    std::size_t user;        // "\u0416"s in the subject's user name, or the sample's
+    std::size_t model_kept;  // "M"s the mail keeps (before a "\u2026" when fewer than given)
+    std::size_t user_kept;
+    bool shortened;
+};
+
+class MailLength : public ::testing::TestWithParam<ShortenRow> {};
+
+// The limit that mail programs take, and what a cut mail keeps: worked out with Python's
+// urllib.parse.quote(text, safe="-._~!$'()*,;:@") over the sample values.
+TEST_P(MailLength, StaysWithinWhatMailProgramsTakeWithEveryLine)
+{
+    const ShortenRow& row = GetParam();
+    ReportValues v = sample_values();
+    std::wstring user = L"JSMITH";
+    if (row.model != 0) {
+        v.model.assign(row.model, L'M');
+    }
+    if (row.bios != 0) {
+        v.bios_version.assign(row.bios, L'B');
+    }
+    if (row.user != 0) {
+        user.assign(row.user, L'\u0416');
+    }
+    const ReportMail mail = report_mail(L"it@example.com", user, v, L"4/12/2019 9:14:33 AM");
+    EXPECT_LE(mail.url.size(), 2000u);
+    EXPECT_EQ(mail.shortened, row.shortened);
+    ReportValues cut = v;
+    std::wstring cut_user = user;
+    if (row.shortened && row.model_kept < row.model) {
+        cut.model = std::wstring(row.model_kept, L'M') + L"\u2026";
+    }
+    if (row.shortened && row.user_kept < row.user) {
+        cut_user = std::wstring(row.user_kept, L'\u0416') + L"\u2026";
+    }
+    const testing::StrictUrl got = testing::split_strict_url(mail.url);
+    const testing::StrictUrl whole =
+        testing::split_strict_url(report_mail_url(L"it@example.com", cut_user, cut, L"4/12/2019 9:14:33 AM"));
+    EXPECT_EQ(testing::query_value(got, L"subject"), testing::query_value(whole, L"subject"));
+    const std::wstring last_line = row.shortened ? L"(shortened: the whole report is on the clipboard)\r\n" : L"";
+    EXPECT_EQ(testing::query_value(got, L"body"), testing::query_value(whole, L"body").value_or(L"") + last_line);
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, MailLength,
+                         ::testing::Values(ShortenRow{1176, 0, 0, 1176, 0, false}, ShortenRow{1177, 0, 0, 1098, 0, true},
+                                           ShortenRow{3000, 0, 0, 1098, 0, true}, ShortenRow{1500, 200, 0, 906, 0, true},
+                                           ShortenRow{0, 0, 400, 0, 182, true}));
+
 struct StrictUrlRow {
     const wchar_t* url;
     const wchar_t* path;
@@ -167,12 +219,45 @@ TEST_P(MailValue, IsPercentEncodedWhereNeeded)
 }
 
 INSTANTIATE_TEST_SUITE_P(Values, MailValue,
-                         ::testing::Values(EncodeRow{L"", L""}, EncodeRow{L"plain text", L"plain text"},
+                         ::testing::Values(EncodeRow{L"", L""}, EncodeRow{L"plain text", L"plain%20text"},
                                            EncodeRow{L"%", L"%25"}, EncodeRow{L"&", L"%26"}, EncodeRow{L"#", L"%23"},
-                                           EncodeRow{L"\x01\x1F", L"%01%1F"}, EncodeRow{L"\x7F", L"\x7F"},
-                                           EncodeRow{L"?=+/\\", L"?=%2B/%5C"}, EncodeRow{L"\u00E9", L"\u00E9"},
-                                           EncodeRow{L"15\" <a>^`{|}", L"15%22 %3Ca%3E%5E%60%7B%7C%7D"},
-                                           EncodeRow{L"!$'()*,-.;@[]_z~", L"!$'()*,-.;@[]_z~"}));
+                                           EncodeRow{L"\x01\x1F", L"%01%1F"}, EncodeRow{L"\x7F", L"%7F"},
+                                           EncodeRow{L"?=+/\\", L"%3F%3D%2B%2F%5C"}, EncodeRow{L"\u00E9", L"%C3%A9"},
+                                           EncodeRow{L"15\" <a>^`{|}", L"15%22%20%3Ca%3E%5E%60%7B%7C%7D"},
+                                           EncodeRow{L"!$'()*,-.;:@_z~", L"!$'()*,-.;:@_z~"},
+                                           EncodeRow{L"/09:<@AZ[`az{", L"%2F09:%3C@AZ%5B%60az%7B"},
+                                           EncodeRow{L"\x80\u07FF\u0800\u0416", L"%C2%80%DF%BF%E0%A0%80%D0%96"},
+                                           EncodeRow{L"\xFFFF\U0001D11E", L"%EF%BF%BF%F0%9D%84%9E"},
+                                           EncodeRow{L"\xD834x\xDD1E", L"%EF%BF%BDx%EF%BF%BD"}));
+
+struct FillRow {
+    const wchar_t* url;
+    const wchar_t* filled;
+};
+
+class FormFill : public ::testing::TestWithParam<FillRow> {};
+
+// Each value percent-encoded as UTF-8 but for letters, digits and "-._~" (RFC 3986's unreserved).
+TEST_P(FormFill, PutsTheReportsValuesIntoTheTicketForm)
+{
+    ReportValues v = sample_values();
+    v.av_build = L"AT&T #1 \u0416+\u00e9=";
+    EXPECT_EQ(filled_form_url(GetParam().url, report_fields(v, L"1/1/2020 1:00:00 AM")), GetParam().filled);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Urls, FormFill,
+    ::testing::Values(
+        FillRow{L"http://h/{model}/{serial_number}/{bios_version}/{disk_free}/{computer_name}/{domain}/{os_name}/"
+                L"{os_version}/{os_build}/{last_boot}/{uptime}/{ip_address}/{mac_address}/{user_name}/"
+                L"{logon_server}/{ie_version}/{av_running}/{av_defs_date}",
+                L"http://h/Model%20M/SER1/BIOS%201/465%20GB/PC1/CORP/Windows%2010%20Pro/1909/18363.1/"
+                L"1%2F1%2F2020%201%3A00%3A00%20AM/1-Days%20/10.0.0.5/00%3A11%3A22%3A33%3A44%3A55/jsmith/"
+                L"%5C%5CDC01/11.0/Yes/2020-01-01"},
+        FillRow{L"{av_build}", L"AT%26T%20%231%20%D0%96%2B%C3%A9%3D"},
+        FillRow{L"http://h/?a={user_name}{domain}&b={modell}&c={1A}&d={}&e={model",
+                L"http://h/?a=jsmithCORP&b={modell}&c={1A}&d={}&e={model"},
+        FillRow{L"http://h/", L"http://h/"}));
 
 TEST(HelpdeskForm, IsTheTicketListFormOnTheServer)
 {

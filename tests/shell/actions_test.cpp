@@ -6,9 +6,11 @@
 #include "shell/actions.h"
 
 #include "company_network.h"
+#include "platform/clipboard.h"
 #include "platform/programs.h"
 #include "policy_names.h"
 #include "report/report.h"
+#include "report/report_layout.h"
 #include "shell/action_texts.h"
 #include "shell/shell.h"
 #include "support/browser_stand_in.h"
@@ -25,6 +27,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <sstream>
 
@@ -182,11 +185,12 @@ TEST_F(Actions, MailUrlCarriesTheLastReportAndAFreshBootTime)
     testing::EnvironmentVariable net_output(L"TOVALEN_NET_OUTPUT", L"two");
     const std::wstring url = current_report_mail_url(SUPPORT_MAILBOX);
     EXPECT_EQ(url, report_mail_url(SUPPORT_MAILBOX, L"JSMITH", values, L"1/1/2020 1:00:00 AM"));
-    EXPECT_NE(url.find(L"?subject=JSMITH's Computer Information&body=----Hardware----%0D%0AModel: AT%26T 100%25"),
+    EXPECT_NE(url.find(L"?subject=JSMITH's%20Computer%20Information&body=----Hardware----%0D%0AModel:%20AT%26T%20100%25"),
               std::wstring::npos)
         << ::testing::PrintToString(url);
-    EXPECT_NE(url.find(L"User Name: jsmith%0D%0A"), std::wstring::npos);
-    EXPECT_NE(url.find(L"Last System Boot: 1/1/2020 1:00:00 AM%0D%0ATotal Uptime :1-Days %0D%0A"), std::wstring::npos);
+    EXPECT_NE(url.find(L"User%20Name:%20jsmith%0D%0A"), std::wstring::npos);
+    EXPECT_NE(url.find(L"Last%20System%20Boot:%201%2F1%2F2020%201:00:00%20AM%0D%0ATotal%20Uptime%20:1-Days%20%0D%0A"),
+              std::wstring::npos);
     EXPECT_TRUE(net.restore());
 }
 
@@ -217,7 +221,7 @@ TEST_F(Actions, MailProgramReceivesEveryLineOfTheReport)
     ASSERT_TRUE(handler.set_text(L"", L"\"" + mail_program + L"\" \"%1\""));
     ReportValues values;
     values.user_name = L"o'neil&co";
-    values.model = L"AT&T 15\" 100% #1+2";
+    values.model = L"AT&T 15\" 100% #1+2 \u00e9\u0416\U0001D11E";
     values.serial_number = L"#SER=1&to=x@y";
     values.bios_version = L"LINE1\r\nLINE2";
     values.logon_server = L"\\\\DC01";
@@ -231,19 +235,80 @@ TEST_F(Actions, MailProgramReceivesEveryLineOfTheReport)
     const std::wstring program_part = L"\"" + mail_program + L"\" \"";
     ASSERT_EQ(command_line.rfind(program_part, 0), 0u) << ::testing::PrintToString(command_line);
     ASSERT_EQ(command_line.back(), L'"');
-    const testing::StrictUrl url = testing::split_strict_url(
-        std::wstring_view(command_line).substr(program_part.size(), command_line.size() - program_part.size() - 1));
+    const std::wstring_view handed =
+        std::wstring_view(command_line).substr(program_part.size(), command_line.size() - program_part.size() - 1);
+    // What a mail program that takes only a fully encoded URL needs: nothing raw but ASCII.
+    EXPECT_EQ(std::find_if(handed.begin(), handed.end(), [](wchar_t c) { return c <= L' ' || c >= 0x7F; }), handed.end());
+    const testing::StrictUrl url = testing::split_strict_url(handed);
     EXPECT_EQ(url.path, std::wstring(L"mailto:") + SUPPORT_MAILBOX);
     EXPECT_FALSE(url.fragment.has_value()) << ::testing::PrintToString(url.fragment.value_or(L""));
     EXPECT_EQ(testing::query_value(url, L"subject"), L"O'NEIL&CO's Computer Information");
     EXPECT_EQ(testing::query_value(url, L"body"),
-              L"----Hardware----\r\nModel: AT&T 15\" 100% #1+2\r\nSerial#: #SER=1&to=x@y\r\nBIOS Version: LINE1  LINE2\r\n"
+              L"----Hardware----\r\nModel: AT&T 15\" 100% #1+2 \u00e9\u0416\U0001D11E\r\nSerial#: #SER=1&to=x@y\r\nBIOS Version: LINE1  LINE2\r\n"
               L"HDD Free Space: \r\n\r\n----OS----\r\nComputer Name: \r\nDomain: \r\nOperating System: \r\n"
               L"OS Version: \r\nOS Build: \r\nLast System Boot: 4/12/2019 9:14:33 AM\r\nTotal Uptime :1-Days \r\n\r\n"
               L"----Network----\r\nIP Address: \r\nMAC Address: \r\n\r\n----User----\r\nUser Name: o'neil&co\r\n"
               L"Logon Server: \\\\DC01\r\n\r\n----Software----\r\nInternet Explorer Version: \r\n"
               L"Antivirus Running: No\r\nAntivirus Version: \r\nAntivirus Definition Date: \r\n");
     EXPECT_TRUE(handler.restore());
+    EXPECT_TRUE(net.restore());
+}
+
+// A mail too long for the mail programs is cut, and one that no program takes leaves the report
+// shown; in both the whole report is on the clipboard.
+TEST_F(Actions, MailThatCannotCarryTheReportPutsItOnTheClipboard)
+{
+    testing::SystemProgram net(L"net.exe");
+    ASSERT_TRUE(net.replace_with(testing::build_file(L"stand-ins/net/net.exe")));
+    testing::EnvironmentVariable net_output(L"TOVALEN_NET_OUTPUT", L"two");
+    testing::RegistryValues handler(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\mailto\\shell\\open\\command");
+    report_values.model.assign(3000, L'M');
+    platform::put_text_on_clipboard(nullptr, L"before");
+    send_report_mail();
+    expect_hidden_and_stale();
+    const std::vector<std::wstring> handed = testing::wait_for_host_record(L"xdg-email");
+    ASSERT_EQ(handed.size(), 1u);
+    EXPECT_LE(handed.front().size(), 2000u);
+    const std::wstring whole = layout_report(report_values, L"1/1/2020 1:00:00 AM");
+    EXPECT_EQ(platform::clipboard_text(nullptr), whole);
+
+    report_values.model = L"M";
+    platform::put_text_on_clipboard(nullptr, L"before");
+    window_layer().show_window(MAIN_WINDOW, false);
+    report_current = 1;
+    ASSERT_TRUE(handler.set_text(L"", L"\"Z:\\no such folder\\mail.exe\" \"%1\""));
+    testing::RecordedMessages messages;
+    send_report_mail();
+    EXPECT_TRUE(::IsWindowVisible(window_layer().window_handle(MAIN_WINDOW)));
+    EXPECT_EQ(report_current, 1);
+    ASSERT_EQ(messages.messages().size(), 1u);
+    EXPECT_EQ(messages.messages().front().text, no_mail_program_message(SUPPORT_MAILBOX));
+    EXPECT_EQ(platform::clipboard_text(nullptr), layout_report(report_values, L"1/1/2020 1:00:00 AM"));
+    EXPECT_TRUE(handler.restore());
+    EXPECT_TRUE(net.restore());
+}
+
+// Two clicks queued before the first is handled: the first hides the window, the second finds it
+// hidden and does nothing.
+TEST_F(Actions, TwoQueuedClicksSendOneMail)
+{
+    testing::SystemProgram net(L"net.exe");
+    ASSERT_TRUE(net.replace_with(testing::build_file(L"stand-ins/net/net.exe")));
+    HWND button = window_layer().window_handle(MAIL_BUTTON);
+    for (int click = 0; click < 2; ++click) {
+        ::PostMessageW(window_layer().window_handle(MAIN_WINDOW), WM_COMMAND, MAKEWPARAM(MAIL_BUTTON, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(button));
+    }
+    for (int code = window_layer().poll_event(); code != platform::NO_EVENT; code = window_layer().poll_event()) {
+        dispatch_event(code, window_layer().event_object(), window_layer().event_type());
+    }
+    // A mail handed over after both clicks were handled arrives after any mail they handed over.
+    ASSERT_TRUE(platform::start_program(L"mailto:last@example.invalid", L"", L""));
+    ASSERT_TRUE(testing::wait_until([] {
+        const std::vector<std::wstring> handed = testing::host_record(L"xdg-email");
+        return !handed.empty() && handed.back().find(L"last@example.invalid") != std::wstring::npos;
+    }));
+    EXPECT_EQ(testing::host_record(L"xdg-email").size(), 2u);
     EXPECT_TRUE(net.restore());
 }
 
@@ -345,6 +410,10 @@ INSTANTIATE_TEST_SUITE_P(
     Values, PolicyActions,
     ::testing::Values(
         PolicyRow{"form_url_is_the_whole_url", TICKET_BUTTON, {{POLICY_TICKET_FORM_URL, REG_SZ, FORM_URL}}, FORM_URL},
+        // The fixture's report is empty, so a filled placeholder leaves only its field's name.
+        PolicyRow{"form_url_filled_with_the_report", TICKET_BUTTON,
+                  {{POLICY_TICKET_FORM_URL, REG_SZ, L"https://t.corp.example/new?pc={computer_name}#{model}"}},
+                  L"https://t.corp.example/new?pc=#"},
         PolicyRow{"form_url_leaves_the_server_unread", TICKET_BUTTON,
                   {{POLICY_TICKET_FORM_URL, REG_SZ, FORM_URL}, {POLICY_HELPDESK_SERVER, REG_SZ, L"not a server"}},
                   FORM_URL},

@@ -81,7 +81,13 @@ INSTANTIATE_TEST_SUITE_P(
         url(L"http://h/\"x", L"it contains a quotation mark"),
         url(L"http://evil.example\\@h/", L"it contains a backslash"),
         // The host follows the last "@", as browsers read it.
-        url(L"http://a@b:1@h/"), url(L"http://u@h@/", NO_HOST)),
+        url(L"http://a@b:1@h/"), url(L"http://u@h@/", NO_HOST),
+        // Report values fill a ticket form; braces that are no placeholder (a list's GUID) are text.
+        url(L"https://h/new?tf_1={computer_name}&tf_2={model}{av_defs_date}"), url(L"http://h/x?l={1A-2B}&e={}"),
+        url(L"http://h/{Model}{model"), url(L"http://h/?a={modell}", L"it has the unknown placeholder {modell}"),
+        url(L"http://h/#{mode}", L"it has the unknown placeholder {mode}"),
+        url(L"http://{computer_name}/x", L"it has the placeholder {computer_name} before its path"),
+        url(L"http://u{user_name}@h?x", L"it has the placeholder {user_name} before its path")),
     [](const auto& row) { return "row" + std::to_string(row.index); });
 
 INSTANTIATE_TEST_SUITE_P(

@@ -37,24 +37,55 @@ inline int hex_digit_value(wchar_t c)
     return -1;
 }
 
-// "%" and two hexadecimal digits become that byte; a "%" without them stays as it is. Bytes of
-// 0x80 and above would start UTF-8 sequences, which no URL of the program carries: they come out
-// as U+FFFD so that a comparison shows them.
+// UTF-8 bytes as UTF-16; a byte that does not belong where it stands comes out as U+FFFD, so
+// that a comparison shows it.
+inline std::wstring utf16_of_utf8(const std::string& bytes)
+{
+    std::wstring text;
+    for (std::size_t i = 0; i < bytes.size();) {
+        const auto lead = static_cast<unsigned char>(bytes[i]);
+        const std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
+        char32_t c = length == 1 ? lead : lead & (0x7F >> length);
+        bool whole = length != 0 && i + length <= bytes.size();
+        for (std::size_t k = 1; whole && k < length; ++k) {
+            const auto next = static_cast<unsigned char>(bytes[i + k]);
+            whole = (next & 0xC0) == 0x80;
+            c = (c << 6) | (next & 0x3F);
+        }
+        if (!whole) {
+            text.push_back(L'\uFFFD');
+            ++i;
+            continue;
+        }
+        if (c >= 0x10000) {
+            text.push_back(static_cast<wchar_t>(0xD800 + ((c - 0x10000) >> 10)));
+            text.push_back(static_cast<wchar_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+        } else {
+            text.push_back(static_cast<wchar_t>(c));
+        }
+        i += length;
+    }
+    return text;
+}
+
+// "%" and two hexadecimal digits become that byte, and the bytes are read as UTF-8; a "%" without
+// them stays as it is.
 inline std::wstring percent_decode(std::wstring_view text)
 {
-    std::wstring decoded;
+    std::string bytes;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const int high = text[i] == L'%' && i + 2 < text.size() ? hex_digit_value(text[i + 1]) : -1;
         const int low = high >= 0 ? hex_digit_value(text[i + 2]) : -1;
-        if (low < 0) {
-            decoded.push_back(text[i]);
-            continue;
+        if (low >= 0) {
+            bytes.push_back(static_cast<char>(high * 16 + low));
+            i += 2;
+        } else if (text[i] < 0x80) {
+            bytes.push_back(static_cast<char>(text[i]));
+        } else {
+            bytes += "\xEF\xBF\xBD";  // a raw letter beyond ASCII does not belong in a URL
         }
-        const int byte = high * 16 + low;
-        decoded.push_back(byte < 0x80 ? static_cast<wchar_t>(byte) : L'\uFFFD');
-        i += 2;
     }
-    return decoded;
+    return utf16_of_utf8(bytes);
 }
 
 inline UrlField split_field(std::wstring_view field)
