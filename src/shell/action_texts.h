@@ -37,13 +37,6 @@ std::wstring filled_form_url(std::wstring_view url, const std::vector<ReportFiel
 // Two backslashes, the print server and "\printers$".
 std::wstring printer_share_path(std::wstring_view print_server);
 
-<<<<<<< HEAD
-// A value made safe to stand inside a mailto: URL: "%", "&", "#", the control characters below
-// U+0020, and " < > \ ^ ` { | } + are percent-encoded (as UTF-8, which for these characters is
-// one byte), so a model such as "AT&T" or a 15" screen reaches the mail
-// intact and in one argument of the mail program. Other characters, letters beyond ASCII among
-// them, stay as they are.
-=======
 // The longest mailto: URL handed over. The shell refuses one above 2,081 characters and common
 // handlers drop a longer one without a word (a web mail handler at about 1,600 from a browser's
 // own limit, which does not apply to the ones this is handed to); 2,000 leaves the shell room.
@@ -54,7 +47,6 @@ constexpr std::size_t MAX_MAIL_URL_LENGTH = 2000;
 // bytes of its UTF-8 form, so that blanks, line ends, "&", "#", a 15" screen and letters beyond
 // ASCII reach every mail program intact. A "+" is encoded too: raw, form-decoding parsers read a
 // blank. A lone surrogate, as a registry value can hold, is sent as U+FFFD.
->>>>>>> m-mail
 std::wstring encode_mail_value(std::wstring_view value);
 
 struct ReportMail {
@@ -63,13 +55,10 @@ struct ReportMail {
 };
 
 // The mailto: URL of the report: the mailbox, the subject naming the user (already upper-cased
-<<<<<<< HEAD
-// by the caller) and the whole report in the body, with the last-boot text given here. Each
-// value stays on its line, as one_line_text makes it.
-=======
-// by the caller) and the whole report in the body, with the last-boot text given here. When the
-// URL would be longer than MAX_MAIL_URL_LENGTH, the longest values are cut first, each ending in
-// "…", so that every line is still there, and a last line of the body says so.
+// by the caller) and the whole report in the body, with the last-boot text given here, each value
+// on its line as one_line_text makes it. When the URL would be longer than MAX_MAIL_URL_LENGTH,
+// the longest values are cut first, each ending in "…", so that every line is still there, and a
+// last line of the body says so.
 ReportMail report_mail(std::wstring_view support_mailbox, std::wstring_view upper_case_user,
                        const ReportValues& values, std::wstring_view last_boot);
 
@@ -78,7 +67,6 @@ ReportMail report_mail(std::wstring_view support_mailbox, std::wstring_view uppe
 std::wstring no_mail_program_message(std::wstring_view support_mailbox);
 
 // The URL of report_mail.
->>>>>>> m-mail
 std::wstring report_mail_url(std::wstring_view support_mailbox, std::wstring_view upper_case_user,
                              const ReportValues& values, std::wstring_view last_boot);
 
