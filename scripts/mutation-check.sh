@@ -220,10 +220,50 @@ src/shell/company_values.cpp
 src/shell/company_values.cpp
 - server.text = helpdesk_form_url(server.text);
 + server.text = helpdesk_form_url(built_in_server);
-# mail text: the unit separator (0x1F) left raw
+# mail text: "z" encoded
 src/shell/action_texts.cpp
-- bool needs_mail_encoding(wchar_t c) { return c < 0x20 || ENCODED_IN_MAIL.find(c) != std::wstring_view::npos; }
-+ bool needs_mail_encoding(wchar_t c) { return c < 0x1F || ENCODED_IN_MAIL.find(c) != std::wstring_view::npos; }
+- (byte >= 'a' && byte <= 'z')
++ (byte >= 'a' && byte < 'z')
+# mail text: "~" encoded
+src/shell/action_texts.cpp
+- byte == '_' || byte == '~';
++ byte == '_';
+# mail text: the some-delims encoded
+src/shell/action_texts.cpp
+- return is_unreserved(byte) || RAW_IN_MAIL.find(byte) != std::string_view::npos; }
++ return is_unreserved(byte); }
+# mail: a mail of exactly the longest length cut
+src/shell/action_texts.cpp
+- if (whole.size() <= MAX_MAIL_URL_LENGTH) {
++ if (whole.size() < MAX_MAIL_URL_LENGTH) {
+# mail: a cut value one character longer than its room
+src/shell/action_texts.cpp
+- if (used + next + ellipsis > room) {
++ if (used + next + ellipsis > room + 1) {
+# mail: the room one short of the largest that fits
+src/shell/action_texts.cpp
+- while (too_long - fits > 1) {
++ while (too_long - fits > 2) {
+# ticket form: an empty pair of braces taken for a placeholder
+src/shell/action_texts.cpp
+- if (end > open + 1 && end < url.size() && url[end] == L'}') {
++ if (end >= open + 1 && end < url.size() && url[end] == L'}') {
+# ticket form: a placeholder's value left unencoded
+src/shell/action_texts.cpp
+- : percent_encoded(field->value, is_unreserved);
++ : field->value;
+# network: of two default routes the one with the higher sum taken
+src/report/traffic_adapter.cpp
+- if (chosen == nullptr || metric < lowest) {
++ if (chosen == nullptr || metric > lowest) {
+# network: the interface's metric left out of the route's
+src/report/traffic_adapter.cpp
+- const std::uint64_t metric = std::uint64_t{route.metric} + adapter->ipv4_metric;
++ const std::uint64_t metric = std::uint64_t{route.metric};
+# network: a route through a down adapter taken
+src/report/traffic_adapter.cpp
+- if (adapter == nullptr || !may_carry_routed_traffic(*adapter)) {
++ if (adapter == nullptr) {
 # Run commands: the opening quote taken for the closing one
 packaging/stop_program/run_command.cpp
 - const std::size_t closing = command.find(L'"', 1);
@@ -418,8 +458,8 @@ src/report/traffic_adapter.cpp
 + return adapter.up && !adapter.loopback && adapter.ipv4_default_gateway &&
 # network: an adapter without an IPv4 address taken for the adapter of the traffic
 src/report/traffic_adapter.cpp
-- adapter.first_ipv4.has_value();
-+ true;
+- return adapter.up && !adapter.loopback && adapter.first_ipv4.has_value();
++ return adapter.up && !adapter.loopback;
 FAULTS
 }
 

@@ -127,11 +127,21 @@ TEST(MailUrl, EveryBodyLineSurvivesAStrictParser)
 struct ShortenRow {
     std::size_t model;       // "M"s in the model, or the sample's model when none
     std::size_t bios;        // "B"s in the BIOS version, or the sample's
-    std::size_t user;        // "\u0416"s in the subject's user name, or the sample's
+    std::size_t user;        // letters in the subject's user name, or the sample's
     std::size_t model_kept;  // "M"s the mail keeps (before a "\u2026" when fewer than given)
     std::size_t user_kept;
     bool shortened;
+    std::wstring_view letter = L"\u0416";  // of the user name
 };
+
+std::wstring repeated(std::wstring_view text, std::size_t count)
+{
+    std::wstring all;
+    for (std::size_t i = 0; i < count; ++i) {
+        all += text;
+    }
+    return all;
+}
 
 class MailLength : public ::testing::TestWithParam<ShortenRow> {};
 
@@ -149,7 +159,7 @@ TEST_P(MailLength, StaysWithinWhatMailProgramsTakeWithEveryLine)
         v.bios_version.assign(row.bios, L'B');
     }
     if (row.user != 0) {
-        user.assign(row.user, L'\u0416');
+        user = repeated(row.letter, row.user);
     }
     const ReportMail mail = report_mail(L"it@example.com", user, v, L"4/12/2019 9:14:33 AM");
     EXPECT_LE(mail.url.size(), 2000u);
@@ -160,7 +170,7 @@ TEST_P(MailLength, StaysWithinWhatMailProgramsTakeWithEveryLine)
         cut.model = std::wstring(row.model_kept, L'M') + L"\u2026";
     }
     if (row.shortened && row.user_kept < row.user) {
-        cut_user = std::wstring(row.user_kept, L'\u0416') + L"\u2026";
+        cut_user = repeated(row.letter, row.user_kept) + L"\u2026";
     }
     const testing::StrictUrl got = testing::split_strict_url(mail.url);
     const testing::StrictUrl whole =
@@ -173,7 +183,10 @@ TEST_P(MailLength, StaysWithinWhatMailProgramsTakeWithEveryLine)
 INSTANTIATE_TEST_SUITE_P(Values, MailLength,
                          ::testing::Values(ShortenRow{1176, 0, 0, 1176, 0, false}, ShortenRow{1177, 0, 0, 1098, 0, true},
                                            ShortenRow{3000, 0, 0, 1098, 0, true}, ShortenRow{1500, 200, 0, 906, 0, true},
-                                           ShortenRow{0, 0, 400, 0, 182, true}));
+                                           ShortenRow{0, 0, 400, 0, 182, true},
+                                           ShortenRow{0, 0, 400, 0, 91, true, L"\xD834\xDD1E"},
+                                           ShortenRow{0, 0, 400, 0, 109, true, L"\xD834x"},
+                                           ShortenRow{0, 0, 400, 0, 52, true, L"\xD834\xE000xxx"}));
 
 struct StrictUrlRow {
     const wchar_t* url;
@@ -255,8 +268,8 @@ INSTANTIATE_TEST_SUITE_P(
                 L"1%2F1%2F2020%201%3A00%3A00%20AM/1-Days%20/10.0.0.5/00%3A11%3A22%3A33%3A44%3A55/jsmith/"
                 L"%5C%5CDC01/11.0/Yes/2020-01-01"},
         FillRow{L"{av_build}", L"AT%26T%20%231%20%D0%96%2B%C3%A9%3D"},
-        FillRow{L"http://h/?a={user_name}{domain}&b={modell}&c={1A}&d={}&e={model",
-                L"http://h/?a=jsmithCORP&b={modell}&c={1A}&d={}&e={model"},
+        FillRow{L"http://h/?a={user_name}{domain}&b={modell}&c={1A}&d={}&f={model-x}&e={model",
+                L"http://h/?a=jsmithCORP&b={modell}&c={1A}&d={}&f={model-x}&e={model"},
         FillRow{L"http://h/", L"http://h/"}));
 
 TEST(HelpdeskForm, IsTheTicketListFormOnTheServer)
@@ -264,6 +277,11 @@ TEST(HelpdeskForm, IsTheTicketListFormOnTheServer)
     EXPECT_EQ(helpdesk_form_url(L"intranet.corp"),
               L"http://intranet.corp/sites/new/IT/helpdesk/_layouts/15/listform.aspx?PageType=8&ListId="
               L"%7B183753DB%2D97BF%2D41C2%2D9E3B%2DCB36C889000C%7D&RootFolder=");
+}
+
+TEST(NoMailProgram, NamesTheMailboxToPasteTheReportInto)
+{
+    EXPECT_NE(no_mail_program_message(L"help@corp.example").find(L" help@corp.example."), std::wstring::npos);
 }
 
 TEST(PrinterShare, IsTheServersPrintersShare)
