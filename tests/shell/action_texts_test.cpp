@@ -131,6 +131,7 @@ struct ShortenRow {
     std::size_t model_kept;  // "M"s the mail keeps (before a "\u2026" when fewer than given)
     std::size_t user_kept;
     bool shortened;
+    std::wstring_view model_piece = L"M";  // what the model and its kept part repeat
 };
 
 class MailLength : public ::testing::TestWithParam<ShortenRow> {};
@@ -142,8 +143,15 @@ TEST_P(MailLength, StaysWithinWhatMailProgramsTakeWithEveryLine)
     const ShortenRow& row = GetParam();
     ReportValues v = sample_values();
     std::wstring user = L"JSMITH";
+    const auto repeated = [](std::wstring_view piece, std::size_t count) {
+        std::wstring text;
+        for (std::size_t i = 0; i < count; ++i) {
+            text += piece;
+        }
+        return text;
+    };
     if (row.model != 0) {
-        v.model.assign(row.model, L'M');
+        v.model = repeated(row.model_piece, row.model);
     }
     if (row.bios != 0) {
         v.bios_version.assign(row.bios, L'B');
@@ -157,7 +165,7 @@ TEST_P(MailLength, StaysWithinWhatMailProgramsTakeWithEveryLine)
     ReportValues cut = v;
     std::wstring cut_user = user;
     if (row.shortened && row.model_kept < row.model) {
-        cut.model = std::wstring(row.model_kept, L'M') + L"\u2026";
+        cut.model = repeated(row.model_piece, row.model_kept) + L"\u2026";
     }
     if (row.shortened && row.user_kept < row.user) {
         cut_user = std::wstring(row.user_kept, L'\u0416') + L"\u2026";
@@ -173,7 +181,10 @@ TEST_P(MailLength, StaysWithinWhatMailProgramsTakeWithEveryLine)
 INSTANTIATE_TEST_SUITE_P(Values, MailLength,
                          ::testing::Values(ShortenRow{1176, 0, 0, 1176, 0, false}, ShortenRow{1177, 0, 0, 1098, 0, true},
                                            ShortenRow{3000, 0, 0, 1098, 0, true}, ShortenRow{1500, 200, 0, 906, 0, true},
-                                           ShortenRow{0, 0, 400, 0, 182, true}));
+                                           ShortenRow{0, 0, 400, 0, 182, true},
+                                           // a piece encodes to 40, its pair first with 12; beside 96 "B"s the model has 1010
+                                           // (as 906 beside 200): 25 pieces, and room for half the 26th's pair, never kept
+                                           ShortenRow{600, 96, 0, 25, 0, true, L"\xD834\xDD1E\xD834x\xD834\xE000"}));
 
 struct StrictUrlRow {
     const wchar_t* url;
@@ -257,7 +268,12 @@ INSTANTIATE_TEST_SUITE_P(
         FillRow{L"{av_build}", L"AT%26T%20%231%20%D0%96%2B%C3%A9%3D"},
         FillRow{L"http://h/?a={user_name}{domain}&b={modell}&c={1A}&d={}&e={model",
                 L"http://h/?a=jsmithCORP&b={modell}&c={1A}&d={}&e={model"},
-        FillRow{L"http://h/", L"http://h/"}));
+        FillRow{L"http://h/", L"http://h/"}, FillRow{L"{user_name{model}", L"{user_nameModel%20M"}));
+
+TEST(NoMailProgram, NamesTheMailboxLast)
+{
+    EXPECT_TRUE(no_mail_program_message(L"it@example.com").ends_with(L" it@example.com.")) << no_mail_program_message(L"it@example.com");
+}
 
 TEST(HelpdeskForm, IsTheTicketListFormOnTheServer)
 {
