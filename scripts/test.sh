@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds everything and runs every test: the Windows test programs under
-# Wine, and meanwhile the pure logic natively under the sanitizers with its fuzzing run, then the
-# mutation check of its unit tests and their coverage.
+# Wine, and meanwhile clang-tidy over the sources as the Windows build compiles them, and the pure
+# logic natively under the sanitizers with its fuzzing run, then the mutation check of its unit
+# tests and their coverage.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="${TOVALEN_BUILD_DIR:-$root/build/mingw}"
@@ -20,11 +21,26 @@ native_log=$(mktemp "${TMPDIR:-/tmp}/tovalen-native.XXXXXX")
 ) >"$native_log" 2>&1 &
 native_pid=$!
 
+# The analysers need the build's compile commands and generated files, and nothing of Wine; any
+# finding fails the command.
+tidy_log=$(mktemp "${TMPDIR:-/tmp}/tovalen-tidy.XXXXXX")
+"$root/scripts/tidy.sh" >"$tidy_log" 2>&1 &
+tidy_pid=$!
+
 source "$root/scripts/wine-session.sh"
 wine_session_start "$build" own-display
 
 status=0
 ctest --test-dir "$build" --output-on-failure --timeout 900 -j3 "$@" || status=$?
+
+tidy_status=0
+wait "$tidy_pid" || tidy_status=$?
+echo "== clang-tidy"
+cat "$tidy_log"
+rm -f "$tidy_log"
+if [[ $tidy_status -ne 0 ]]; then
+  status=$tidy_status
+fi
 
 native_status=0
 wait "$native_pid" || native_status=$?
