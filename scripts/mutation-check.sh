@@ -220,10 +220,10 @@ src/shell/company_values.cpp
 src/shell/company_values.cpp
 - server.text = helpdesk_form_url(server.text);
 + server.text = helpdesk_form_url(built_in_server);
-# mail text: the unit separator (0x1F) left raw
+# mail text: "~" percent-encoded, though a URL may hold it raw
 src/shell/action_texts.cpp
-- bool needs_mail_encoding(wchar_t c) { return c < 0x20 || ENCODED_IN_MAIL.find(c) != std::wstring_view::npos; }
-+ bool needs_mail_encoding(wchar_t c) { return c < 0x1F || ENCODED_IN_MAIL.find(c) != std::wstring_view::npos; }
+- return letter_or_digit || byte == '-' || byte == '.' || byte == '_' || byte == '~';
++ return letter_or_digit || byte == '-' || byte == '.' || byte == '_';
 # Run commands: the opening quote taken for the closing one
 packaging/stop_program/run_command.cpp
 - const std::size_t closing = command.find(L'"', 1);
@@ -418,8 +418,8 @@ src/report/traffic_adapter.cpp
 + return adapter.up && !adapter.loopback && adapter.ipv4_default_gateway &&
 # network: an adapter without an IPv4 address taken for the adapter of the traffic
 src/report/traffic_adapter.cpp
-- adapter.first_ipv4.has_value();
-+ true;
+-            adapter.first_ipv4.has_value();
++            true;
 FAULTS
 }
 
