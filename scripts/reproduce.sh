@@ -65,5 +65,25 @@ for file in "${shipped[@]}"; do
     status=1
   fi
 done
+# A signed file differs from the unsigned rebuild only by its signature: the first build's program
+# and package, signed with a throwaway certificate, give their signatures to the second build's
+# files, which must then be the same bytes.
+openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj "/CN=Tovalen reproduction check" \
+  -keyout "$work/key.pem" -out "$work/certificate.pem" 2>/dev/null
+for file in tovalen.exe "tovalen-$version-x64.msi"; do
+  signed=$work/signed-${file##*/}
+  osslsigncode sign -certs "$work/certificate.pem" -key "$work/key.pem" -h sha256 \
+    -in "$work/first/build/$file" -out "$signed" >/dev/null
+  osslsigncode extract-signature -in "$signed" -out "$signed.p7" >/dev/null
+  osslsigncode attach-signature -sigin "$signed.p7" -CAfile "$work/certificate.pem" \
+    -in "$work/second/elsewhere/build/$file" \
+    -out "$signed.rebuilt" >/dev/null
+  if cmp -s "$signed" "$signed.rebuilt"; then
+    echo "reproduce: signed, the same bytes as the rebuild with its signature: $file"
+  else
+    echo "reproduce: DIFFERENT once signed: $file"
+    status=1
+  fi
+done
 echo "reproduce: $(( SECONDS - started )) s"
 exit "$status"

@@ -84,6 +84,8 @@ INSTANTIATE_TEST_SUITE_P(
         url(L"http://a@b:1@h/"), url(L"http://u@h@/", NO_HOST),
         // Report values fill a ticket form; braces that are no placeholder (a list's GUID) are text.
         url(L"https://h/new?tf_1={computer_name}&tf_2={model}{av_defs_date}"), url(L"http://h/x?l={1A-2B}&e={}"),
+        url(L"https://s/incident.do?sys_id=-1&sysparm_query=short_description=PC%20{computer_name}^description={model}"),
+        url(L"https://j/secure/CreateIssueDetails!init.jspa?pid=1&summary=Help%20{computer_name}"),
         url(L"http://h/{Model}{model"), url(L"http://h/?a={modell}", L"it has the unknown placeholder {modell}"),
         url(L"http://h/#{mode}", L"it has the unknown placeholder {mode}"),
         url(L"http://{computer_name}/x", L"it has the placeholder {computer_name} before its path"),

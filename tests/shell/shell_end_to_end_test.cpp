@@ -16,6 +16,7 @@
 #include "support/scoped_state.h"
 #include "support/share_stand_in.h"
 #include "support/strict_url.h"
+#include "support/system_identity.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
@@ -308,7 +309,7 @@ TEST_F(KeyboardEndToEnd, EnterOrSpaceOnAFocusedButtonActs)
 
 // A held Enter repeats its key-down, and a doubled one is queued before the first has hidden the
 // window: only the first press of a shown window acts. The ticket button's stand-in adds each
-// start to its record; a press by notification, which always acts, closes the record.
+// start to its record; a press by notification of the window shown again closes the record.
 TEST_F(KeyboardEndToEnd, EnterActsOncePerPressOfAShownWindow)
 {
     ASSERT_TRUE(program.press_to_show());
@@ -323,6 +324,7 @@ TEST_F(KeyboardEndToEnd, EnterActsOncePerPressOfAShownWindow)
     ASSERT_TRUE(program.wait_for_report_window(false));
     program.post_key_down(button, VK_RETURN, false);
     ASSERT_TRUE(program.wait_until_handled());
+    ASSERT_TRUE(program.press_to_show());
     program.post_control_notification(TICKET_BUTTON, BN_CLICKED);
 
     const std::wstring start = testing::BrowserStandIn::started_with(L"http://");
@@ -439,6 +441,7 @@ TEST_P(PolicyEndToEnd, UsesTheValueOrShowsWhatIsWrong)
     ASSERT_TRUE(program.wait_for_report_window(false)) << "the window stays shown";
 
     ASSERT_TRUE(policy_.remove(setting.name));
+    ASSERT_TRUE(program.press_to_show());
     program.post_control_notification(row.button, BN_CLICKED);
     expect_handed_over_once(row.button, testing::built_in_value(row.button));
     EXPECT_TRUE(program.dialogs().empty());
@@ -452,6 +455,9 @@ INSTANTIATE_TEST_SUITE_P(
     Values, PolicyEndToEnd,
     ::testing::Values(
         PolicyRow{"form_url", TICKET_BUTTON, {{POLICY_TICKET_FORM_URL, REG_SZ, FORM_URL}}, FORM_URL},
+        PolicyRow{"form_url_filled_in", TICKET_BUTTON,
+                  {{POLICY_TICKET_FORM_URL, REG_SZ, L"https://t.corp.example/new?pc={computer_name}"}},
+                  L"https://t.corp.example/new?pc=" + testing::system_identity().computer},
         PolicyRow{"helpdesk_server", TICKET_BUTTON, {{POLICY_HELPDESK_SERVER, REG_SZ, L"helpdesk2.corp.example:8080"}},
                   helpdesk_form_url(L"helpdesk2.corp.example:8080")},
         PolicyRow{"print_server", PRINTER_BUTTON, {{POLICY_PRINT_SERVER, REG_SZ, L"print2.corp.example"}},
