@@ -140,10 +140,9 @@ std::int64_t tokenize_command(std::wstring_view text, std::wstring_view delimite
             part->first_token = stored;
             break;
         case L',':
-            store_token(i, i + 1);
-            break;
         default:
-            // A delimiter of a caller's own set with no meaning here stands alone as a token.
+            // A comma, and a delimiter of a caller's own set with no meaning here, stand alone as
+            // tokens.
             store_token(i, i + 1);
             break;
         }
@@ -196,7 +195,9 @@ NumberLiteral integer_literal(std::wstring_view token)
     const std::int64_t value = negative ? static_cast<std::int64_t>(0 - magnitude) : static_cast<std::int64_t>(magnitude);
     NumberLiteral literal;
     literal.integer = value;
-    if (value == 0) {
+    // Zero is passed as a four-byte number, as the methods called have always received it, though
+    // it would fit in one byte.
+    if (value == 0) {  // NOLINT(bugprone-branch-clone): zero goes before the ranges on purpose
         literal.kind = NumberKind::i4;
     } else if (value >= std::numeric_limits<std::int8_t>::min() && value <= std::numeric_limits<std::int8_t>::max()) {
         literal.kind = NumberKind::i1;

@@ -247,7 +247,8 @@ ErrorRecord* make_thread_record()
         free_record(record);
         return nullptr;
     }
-    std::size_t bytes = static_cast<std::size_t>(registry.count + 1) * sizeof(ErrorRecord*);
+    // The registry holds the records' addresses, not the records.
+    std::size_t bytes = static_cast<std::size_t>(registry.count + 1) * sizeof(ErrorRecord*);  // NOLINT(bugprone-sizeof-expression)
     void* grown = registry.records == nullptr
                       ? ::HeapAlloc(heap(), 0, bytes)
                       : ::HeapReAlloc(heap(), 0, registry.records, bytes);

@@ -117,7 +117,9 @@ HRESULT hosting_site(HWND window, UniqueLibrary& atl, ComPtr<IUnknown>& host)
     if (FAILED(hr)) {
         return hr;
     }
-    hr = get_host(window, host.put());
+    // last_win32_error gives a failure for every error, so a routine not found has returned above;
+    // the analyser does not follow the high bit that HRESULT_FROM_WIN32 sets.
+    hr = get_host(window, host.put());  // NOLINT(clang-analyzer-core.CallAndMessage): never null here
     return SUCCEEDED(hr) && !host ? E_NOINTERFACE : hr;
 }
 

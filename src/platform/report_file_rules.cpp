@@ -60,8 +60,9 @@ std::optional<FilePlace> split_file_path(std::wstring_view full_path)
     if (last == std::wstring_view::npos || last + 1 == full_path.size()) {
         return std::nullopt;
     }
-    // The root of a drive keeps its separator: "C:" alone would mean the current folder there.
-    const std::size_t folder_end = last > 0 && full_path[last - 1] == L':' ? last + 1 : last;
+    // A root keeps its separator: "C:" alone would mean the current folder of that drive, and an
+    // empty folder none at all.
+    const std::size_t folder_end = last == 0 || full_path[last - 1] == L':' ? last + 1 : last;
     return FilePlace{std::wstring(full_path.substr(0, folder_end)), std::wstring(full_path.substr(last + 1))};
 }
 

@@ -130,7 +130,7 @@ FolderSecurity folder_security(HANDLE folder, DWORD& error)
     const AccessEntry grants_anything{L"", GENERIC_ALL, true, false};
     for (DWORD i = 0; list != nullptr && i < list->AceCount; ++i) {
         ACE_HEADER* header = nullptr;
-        if (!::GetAce(list, i, reinterpret_cast<void**>(&header))) {
+        if (!::GetAce(list, i, reinterpret_cast<void**>(&header))) {  // NOLINT(bugprone-branch-clone): alike on purpose
             security.entries.push_back(grants_anything);
         } else if (header->AceType == ACCESS_ALLOWED_ACE_TYPE || header->AceType == ACCESS_DENIED_ACE_TYPE) {
             // Both kinds begin alike: the header, the rights, then the trustee's SID.

@@ -327,7 +327,7 @@ HICON WindowLayer::decode_at_dpi(const DrawnPicture& picture) const
     }
     std::vector<int> heights;
     for (const auto& size : drawn) {
-        heights.push_back(size.second.height);
+        heights.push_back(size.second.height);  // NOLINT(performance-inefficient-vector-operation): a handful of sizes
     }
     const auto& [file, entry] = drawn[picture_for_dpi(heights, dpi_)];
     return icon_of(file, entry);

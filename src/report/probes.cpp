@@ -59,7 +59,8 @@ std::uint32_t local_host_first_address()
         return 0;
     }
     std::uint32_t address = 0;
-    const hostent* host = ::gethostbyname(nullptr);
+    // Winsock keeps the lookup's result in the calling thread's own storage.
+    const hostent* host = ::gethostbyname(nullptr);  // NOLINT(concurrency-mt-unsafe)
     if (holds_ipv4_addresses(host) && host->h_addr_list[0] != nullptr) {
         std::memcpy(&address, host->h_addr_list[0], sizeof(address));
     }
@@ -122,7 +123,8 @@ std::wstring get_ip_address_text()
     char name[256] = {};
     std::uint32_t address = 0;
     if (::gethostname(name, 255) == 0) {
-        address = first_address_other_than_loopback(::gethostbyname(name));
+        // Winsock keeps the lookup's result in the calling thread's own storage.
+        address = first_address_other_than_loopback(::gethostbyname(name));  // NOLINT(concurrency-mt-unsafe)
     }
     return dotted_address(address);
 }

@@ -101,8 +101,9 @@ std::string report_json_file(const ReportValues& v, std::wstring_view last_boot,
 
 std::string utc_timestamp_text(int year, int month, int day, int hour, int minute, int second)
 {
-    char text[32] = {};
-    std::snprintf(text, sizeof(text), "%04d-%02d-%02dT%02d:%02d:%02dZ", year, month, day, hour, minute, second);
+    // Room for six numbers of any size with their signs, so the text is never cut short.
+    char text[80] = {};
+    (void)std::snprintf(text, sizeof(text), "%04d-%02d-%02dT%02d:%02d:%02dZ", year, month, day, hour, minute, second);
     return text;
 }
 

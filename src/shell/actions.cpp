@@ -58,7 +58,7 @@ std::wstring installed_browser()
     const std::wstring registered =
         without_enclosing_quotes(read_registry_value(HKEY_LOCAL_MACHINE, BROWSER_APP_PATH_KEY, L""));
     if (is_existing_file(registered)) {
-        return registered;
+        return registered;  // NOLINT(performance-no-automatic-move): one short path, copied once a click
     }
     const std::wstring standard = expand_environment_strings(BROWSER_IN_PROGRAM_FILES);
     return is_existing_file(standard) ? standard : std::wstring();

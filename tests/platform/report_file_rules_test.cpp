@@ -67,7 +67,7 @@ INSTANTIATE_TEST_SUITE_P(
                       PathRow{L"C:\\In\\", false, L"", L"", false},
                       PathRow{L"x.json", false, L"", L"", false},
                       PathRow{L"\\\\.\\NUL", true, L"\\\\.", L"NUL", true},
-                      PathRow{L"\\\\.NUL", true, L"\\", L".NUL", false}));
+                      PathRow{L"\\\\.NUL", true, L"\\", L".NUL", false}, PathRow{L"\\x", true, L"\\", L"x", false}));
 
 constexpr wchar_t USER[] = L"S-1-5-21-1-2-3-1001";
 constexpr std::uint32_t FULL = 0x1F01FF;

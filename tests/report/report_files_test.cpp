@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <climits>
 #include <utility>
 
 namespace tovalen {
@@ -50,7 +51,8 @@ TEST(ReportFiles, TheCollectionMomentIsWrittenFieldByFieldWithItsZeros)
 {
     const std::pair<std::array<int, 6>, const char*> rows[] = {
         {{2026, 12, 8, 10, 18, 49}, "2026-12-08T10:18:49Z"}, {{1, 2, 3, 4, 5, 6}, "0001-02-03T04:05:06Z"},
-        {{9999, 11, 30, 23, 59, 59}, "9999-11-30T23:59:59Z"}, {{2024, 2, 29, 0, 0, 0}, "2024-02-29T00:00:00Z"}};
+        {{9999, 11, 30, 23, 59, 59}, "9999-11-30T23:59:59Z"}, {{2024, 2, 29, 0, 0, 0}, "2024-02-29T00:00:00Z"},
+        {{INT_MIN, INT_MIN, INT_MIN, INT_MIN, INT_MIN, INT_MIN}, "-2147483648--2147483648--2147483648T-2147483648:-2147483648:-2147483648Z"}};
     for (const auto& [moment, expected] : rows) {
         const auto [year, month, day, hour, minute, second] = moment;
         EXPECT_EQ(utc_timestamp_text(year, month, day, hour, minute, second), expected);
