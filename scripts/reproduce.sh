@@ -31,23 +31,26 @@ if [[ $(id -u) -eq 0 ]]; then
   as_second=(setpriv "--reuid=$rebuilder" "--regid=$rebuilder" --clear-groups)
 fi
 
-# build <folder> <umask> <time zone> [command prefix...]: the working tree's files, copied as the
+# build <folder> <umask> <time zone> [command prefix...]: the working tree's files, unpacked as the
 # builder, configured and built in <folder>/build.
 build() {
   local folder=$1 mask=$2 zone=$3
   shift 3
   mkdir -p "$folder"
   if [[ $# -gt 0 ]]; then chown "$rebuilder:$rebuilder" "$folder"; fi
-  (cd "$root" && git ls-files -z --cached --others --exclude-standard | xargs -0 tar -cf - --no-recursion) |
-    "$@" env HOME="$folder" TZ="$zone" bash -c '
+  "$@" env HOME="$folder" TZ="$zone" bash -c '
       set -euo pipefail
       umask '"$mask"'
       cd "$1" && mkdir source && tar -xf - -C source
       cmake --preset mingw -S source -B build -DTOVALEN_BUILD_TESTS=OFF >/dev/null
       cmake --build build --target tovalen_zip tovalen_sbom tovalen_notices >build.log 2>&1 ||
-        { tail -40 build.log; exit 1; }' build "$folder"
+        { tail -40 build.log; exit 1; }' build "$folder" <"$work/sources.tar"
 }
 
+# One copy of the working tree for both builds, even when it changes meanwhile.
+(cd "$root" && git ls-files -z --cached --others --exclude-standard | xargs -0 tar -cf - --no-recursion) \
+  >"$work/sources.tar"
+chmod 644 "$work/sources.tar"
 started=$SECONDS
 echo "reproduce: building twice from the working tree, SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH"
 build "$work/first" 022 UTC
