@@ -460,6 +460,26 @@ src/report/traffic_adapter.cpp
 src/report/traffic_adapter.cpp
 - return adapter.up && !adapter.loopback && adapter.first_ipv4.has_value();
 + return adapter.up && !adapter.loopback;
+# tray: the selection that follows a click's release shows the report a second time
+src/platform/tray_requests.cpp
+- return previous_notification == TRAY_LEFT_BUTTON_UP ? TrayRequest{} : TrayRequest{TrayAction::show_report, false};
++ return previous_notification != TRAY_LEFT_BUTTON_UP ? TrayRequest{} : TrayRequest{TrayAction::show_report, false};
+# tray: Enter or Space on the icon taken for a click, so the focus is not given back
+src/platform/tray_requests.cpp
+- return {TrayAction::show_report, true};
++ return {TrayAction::show_report, false};
+# tray: the context menu after a right click's release opens a second menu
+src/platform/tray_requests.cpp
+- return previous_notification == TRAY_RIGHT_BUTTON_UP ? TrayRequest{} : TrayRequest{TrayAction::open_menu, true};
++ return TrayRequest{TrayAction::open_menu, true};
+# tray: the context-menu key taken for a right click
+src/platform/tray_requests.cpp
+- TrayRequest{TrayAction::open_menu, true};
++ TrayRequest{TrayAction::open_menu, false};
+# tray: a right click's release opens no menu (the first version sends no context menu)
+src/platform/tray_requests.cpp
+- return {TrayAction::open_menu, false};
++ return {};
 FAULTS
 }
 

@@ -65,6 +65,8 @@ inline void local_free(HLOCAL m) noexcept { ::LocalFree(m); }
 inline void co_task_mem_free(void* m) noexcept { ::CoTaskMemFree(m); }
 inline void unmap_view(void* v) noexcept { ::UnmapViewOfFile(v); }
 inline void global_free(HGLOBAL m) noexcept { ::GlobalFree(m); }
+inline void destroy_menu(HMENU m) noexcept { ::DestroyMenu(m); }
+inline void delete_font(HFONT f) noexcept { ::DeleteObject(f); }
 }  // namespace handle_closers
 
 // Kernel objects whose empty value is null (processes, threads, pipes, events).
@@ -78,6 +80,8 @@ using UniqueLocalMemory = UniqueHandle<HLOCAL, handle_closers::local_free>;
 using UniqueCoTaskMemory = UniqueHandle<void*, handle_closers::co_task_mem_free>;
 using UniqueMappedView = UniqueHandle<void*, handle_closers::unmap_view>;
 using UniqueGlobalMemory = UniqueHandle<HGLOBAL, handle_closers::global_free>;
+using UniqueMenu = UniqueHandle<HMENU, handle_closers::destroy_menu>;
+using UniqueFont = UniqueHandle<HFONT, handle_closers::delete_font>;
 
 // File handles use INVALID_HANDLE_VALUE as their empty value, which is not a constant expression;
 // this small owner keeps that difference in one place.

@@ -73,6 +73,7 @@ SystemCalls real_system_calls()
         .send_arp = &send_arp_through_ip_helper,
         .message_box = &::MessageBoxW,
         .query_registry_value = &::RegQueryValueExW,
+        .system_parameters_info = &::SystemParametersInfoW,
     };
 }
 

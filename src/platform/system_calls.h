@@ -1,7 +1,8 @@
 // The few system calls whose failures cannot be brought about for real on a working machine (a
 // drive that is not ready, a network library that will not start, an address request that
 // succeeds where the network has no answer, a registry value that grows between the question of
-// its size and its reading) and the modal message box. Everything reaches them
+// its size and its reading), the high-contrast setting (which Wine never turns on) and the modal
+// message box. Everything reaches them
 // through this one table, so that a test can stand in for exactly these and nothing else.
 #pragma once
 
@@ -22,6 +23,7 @@ struct SystemCalls {
     DWORD(WINAPI* send_arp)(IPAddr, IPAddr, PVOID, PULONG);
     int(WINAPI* message_box)(HWND, LPCWSTR, LPCWSTR, UINT);
     LSTATUS(WINAPI* query_registry_value)(HKEY, LPCWSTR, LPDWORD, LPDWORD, LPBYTE, LPDWORD);
+    BOOL(WINAPI* system_parameters_info)(UINT, UINT, PVOID, UINT);  // asked only for SPI_GETHIGHCONTRAST
 };
 
 // The calls in use: the system's own unless a test has replaced some.

@@ -2,11 +2,11 @@
 
 #include "platform/display_dpi.h"
 #include "platform/ico_directory.h"
+#include "platform/system_calls.h"
 #include "platform/system_folder.h"
 
 #include <commctrl.h>
 #include <richedit.h>
-#include <shellapi.h>
 #include <windowsx.h>
 
 #include <algorithm>
@@ -20,15 +20,6 @@ namespace {
 constexpr int PROGRAM_ICON_RESOURCE = 1;
 
 HINSTANCE program_instance() { return ::GetModuleHandleW(nullptr); }
-
-NOTIFYICONDATAW notify_data(HWND owner, int number)
-{
-    NOTIFYICONDATAW data{};
-    data.cbSize = sizeof data;
-    data.hWnd = owner;
-    data.uID = static_cast<UINT>(number);
-    return data;
-}
 
 int width_of(const RECT& rect) { return rect.right - rect.left; }
 int height_of(const RECT& rect) { return rect.bottom - rect.top; }
@@ -100,28 +91,27 @@ void place_control(HWND parent, HWND control, const Box& place)
     }
 }
 
-}  // namespace
-
-std::wstring tray_tooltip_text(std::wstring_view text)
+bool high_contrast_on()
 {
-    return std::wstring(text.substr(0, std::min(text.size(), TRAY_TOOLTIP_MAX)));
+    HIGHCONTRASTW setting{};
+    setting.cbSize = sizeof setting;
+    return system_calls().system_parameters_info(SPI_GETHIGHCONTRAST, sizeof setting, &setting, 0) != FALSE &&
+           (setting.dwFlags & HCF_HIGHCONTRASTON) != 0;
 }
 
-int tray_event_type(UINT mouse_message)
+// The font of the system's message boxes, which it gives at its own DPI, at the window's.
+UniqueFont message_font(int dpi)
 {
-    switch (mouse_message) {
-    case WM_LBUTTONDOWN:
-        return TRAY_LEFT_PRESS;
-    case WM_RBUTTONDOWN:
-        return TRAY_RIGHT_PRESS;
-    case WM_LBUTTONDBLCLK:
-        return TRAY_LEFT_DOUBLE_CLICK;
-    case WM_RBUTTONDBLCLK:
-        return TRAY_RIGHT_DOUBLE_CLICK;
-    default:
-        return -1;
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    if (!::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
+        return UniqueFont();
     }
+    metrics.lfMessageFont.lfHeight = ::MulDiv(metrics.lfMessageFont.lfHeight, dpi, system_dpi());
+    return UniqueFont(::CreateFontIndirectW(&metrics.lfMessageFont));
 }
+
+}  // namespace
 
 WindowLayer::WindowLayer(std::span<const RichEditSource> rich_edit_sources)
     : rich_edit_sources_(rich_edit_sources.begin(), rich_edit_sources.end())
@@ -183,6 +173,7 @@ HWND WindowLayer::open_window(int number, int x, int y, int client_width, int cl
     flexible_control_ = -1;
     button_images_.clear();
     buttons_.clear();
+    high_contrast_ = high_contrast_on();
     // The window does not exist yet: it opens on the primary screen, whose DPI is the system's.
     dpi_ = system_dpi();
     const RECT client{x, y, x + scale_to_dpi(client_width, dpi_), y + scale_to_dpi(client_height, dpi_)};
@@ -258,15 +249,18 @@ HWND WindowLayer::create_image_button(int number, int x, int y, int width, int h
 {
     const Box place = scale_box(Box{x, y, width, height}, dpi_);
     const std::wstring text(name);
-    const DWORD style = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON | BS_ICON;
+    const DWORD style = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
     HWND button = ::CreateWindowExW(0, L"BUTTON", text.c_str(), style, place.left, place.top, place.width,
                                     place.height, control_parent_,
                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(number)), program_instance(), nullptr);
     if (button == nullptr) {
         return nullptr;
     }
+    if (!button_font_) {
+        button_font_ = message_font(dpi_);
+    }
+    dress_button(button, image);
     if (image != nullptr) {
-        ::SendMessageW(button, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(image));
         for (const auto& [image_number, icon] : images_) {
             if (icon.get() == image) {
                 button_images_[number] = image_number;
@@ -333,77 +327,17 @@ HICON WindowLayer::decode_at_dpi(const DrawnPicture& picture) const
     return icon_of(file, entry);
 }
 
-bool WindowLayer::notify_tray_add(const TrayIcon& icon) const
-{
-    NOTIFYICONDATAW data = notify_data(icon.owner, icon.number);
-    data.uFlags = NIF_MESSAGE | NIF_ICON;
-    data.uCallbackMessage = TRAY_CALLBACK_MESSAGE;
-    data.hIcon = icon.icon;
-    return ::Shell_NotifyIconW(NIM_ADD, &data) != FALSE;
-}
+bool WindowLayer::add_tray_icon(int number, HWND owner, HICON image) { return tray_icons_.add(number, owner, image); }
 
-bool WindowLayer::notify_tray_tooltip(const TrayIcon& icon) const
-{
-    NOTIFYICONDATAW data = notify_data(icon.owner, icon.number);
-    data.uFlags = NIF_TIP;
-    std::copy(icon.tooltip.begin(), icon.tooltip.end(), data.szTip);
-    data.szTip[icon.tooltip.size()] = L'\0';
-    return ::Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE;
-}
-
-bool WindowLayer::add_tray_icon(int number, HWND owner, HICON image)
-{
-    auto existing = std::find_if(tray_icons_.begin(), tray_icons_.end(),
-                                 [number](const TrayIcon& icon) { return icon.number == number; });
-    if (existing == tray_icons_.end()) {
-        tray_icons_.push_back(TrayIcon{number, owner, image, {}});
-        existing = std::prev(tray_icons_.end());
-    } else {
-        existing->owner = owner;
-        existing->icon = image;
-    }
-    return notify_tray_add(*existing);
-}
-
-bool WindowLayer::set_tray_tooltip(int number, std::wstring_view text)
-{
-    auto icon = std::find_if(tray_icons_.begin(), tray_icons_.end(),
-                             [number](const TrayIcon& i) { return i.number == number; });
-    if (icon == tray_icons_.end()) {
-        return false;
-    }
-    icon->tooltip = tray_tooltip_text(text);
-    return notify_tray_tooltip(*icon);
-}
-
-std::wstring WindowLayer::tray_tooltip(int number) const
-{
-    auto icon = std::find_if(tray_icons_.begin(), tray_icons_.end(),
-                             [number](const TrayIcon& i) { return i.number == number; });
-    return icon == tray_icons_.end() ? std::wstring() : icon->tooltip;
-}
+bool WindowLayer::set_tray_tooltip(int number, std::wstring_view text) { return tray_icons_.set_tooltip(number, text); }
 
 void WindowLayer::remove_tray_icons()
 {
-    for (const TrayIcon& icon : tray_icons_) {
-        NOTIFYICONDATAW data = notify_data(icon.owner, icon.number);
-        ::Shell_NotifyIconW(NIM_DELETE, &data);
-        for (auto image = images_.begin(); image != images_.end(); ++image) {
-            if (image->second.get() == icon.icon) {
-                images_.erase(image);
-                break;
-            }
-        }
-    }
-    tray_icons_.clear();
-}
-
-void WindowLayer::on_taskbar_created()
-{
-    // Explorer started again and forgot every icon: show ours anew, or the program is out of reach.
-    for (const TrayIcon& icon : tray_icons_) {
-        if (notify_tray_add(icon) && !icon.tooltip.empty()) {
-            notify_tray_tooltip(icon);
+    for (HICON removed : tray_icons_.remove_all()) {
+        const auto image = std::find_if(images_.begin(), images_.end(),
+                                        [removed](const auto& kept) { return kept.second.get() == removed; });
+        if (image != images_.end()) {
+            images_.erase(image);
         }
     }
 }
@@ -512,6 +446,7 @@ void WindowLayer::destroy_all()
     tooltip_.reset();
     buttons_.clear();
     top_level_windows_.clear();
+    button_font_.reset();  // after the buttons that show it
     windows_.clear();
     control_parent_ = nullptr;
     designed_controls_.clear();
@@ -548,16 +483,15 @@ void WindowLayer::on_control_command(WPARAM wparam, LPARAM lparam)
 
 void WindowLayer::on_tray_callback(WPARAM wparam, LPARAM lparam)
 {
-    const int type = tray_event_type(LOWORD(lparam));
-    if (type >= 0) {
-        pending_.push_back(Event{EVENT_TRAY, static_cast<int>(wparam), type});
+    if (const auto event = tray_icons_.on_notification(wparam, lparam)) {
+        pending_.push_back(Event{EVENT_TRAY, event->number, event->type});
     }
 }
 
 LRESULT WindowLayer::handle_message(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
 {
     if (taskbar_created_message_ != 0 && message == taskbar_created_message_) {
-        on_taskbar_created();
+        tray_icons_.add_again();
         return 0;
     }
     switch (message) {
@@ -584,6 +518,13 @@ LRESULT WindowLayer::handle_message(HWND window, UINT message, WPARAM wparam, LP
         if (window == control_parent_) {
             on_dpi_changed(HIWORD(wparam), *reinterpret_cast<const RECT*>(lparam));
             return 0;
+        }
+        return ::DefWindowProcW(window, message, wparam, lparam);
+    case WM_SYSCOLORCHANGE:
+    case WM_THEMECHANGED:
+    case WM_SETTINGCHANGE:
+        if (window == control_parent_) {
+            follow_high_contrast();
         }
         return ::DefWindowProcW(window, message, wparam, lparam);
     case WM_ACTIVATE:
@@ -655,6 +596,7 @@ void WindowLayer::on_dpi_changed(int dpi, const RECT& suggested)
     dpi_ = dpi;
     lay_out(&suggested);
     rescale_images();
+    rescale_button_font();
     rescale_editor_font();
 }
 
@@ -669,9 +611,58 @@ void WindowLayer::rescale_images()
         UniqueIcon icon(decode_at_dpi(source->second));
         if (icon) {
             // The button shows the new picture before the old one is destroyed.
-            ::SendMessageW(button, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon.get()));
+            dress_button(button, icon.get());
             images_[image_number] = std::move(icon);
         }
+    }
+}
+
+void WindowLayer::rescale_button_font()
+{
+    UniqueFont font = message_font(dpi_);
+    for (HWND button : buttons_) {
+        ::SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
+    }
+    button_font_ = std::move(font);
+}
+
+// High contrast.
+
+HICON WindowLayer::button_picture(HWND button) const
+{
+    const auto image = button_images_.find(::GetDlgCtrlID(button));
+    const auto icon = image == button_images_.end() ? images_.end() : images_.find(image->second);
+    return icon == images_.end() ? nullptr : icon->second.get();
+}
+
+void WindowLayer::dress_button(HWND button, HICON picture) const
+{
+    // A high-contrast theme asks for its own colours, which the pictures' fixed ones would defy:
+    // the button shows its name instead, which the system draws in the theme's colours, as it
+    // does where the picture could not be decoded.
+    const bool shows_picture = picture != nullptr && !high_contrast_;
+    if (!shows_picture) {
+        ::SendMessageW(button, BM_SETIMAGE, IMAGE_ICON, 0);  // while the style still takes an icon
+    }
+    LONG_PTR style = ::GetWindowLongPtrW(button, GWL_STYLE) & ~static_cast<LONG_PTR>(BS_ICON | BS_MULTILINE);
+    style |= shows_picture ? BS_ICON : BS_MULTILINE;
+    ::SetWindowLongPtrW(button, GWL_STYLE, style);
+    ::SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(button_font_.get()), FALSE);
+    if (shows_picture) {
+        ::SendMessageW(button, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(picture));
+    }
+    ::InvalidateRect(button, nullptr, TRUE);
+}
+
+void WindowLayer::follow_high_contrast()
+{
+    const bool on = high_contrast_on();
+    if (on == high_contrast_) {
+        return;
+    }
+    high_contrast_ = on;
+    for (HWND button : buttons_) {
+        dress_button(button, button_picture(button));
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include "platform/dpi_layout.h"
 #include "platform/handles.h"
+#include "platform/tray_icon.h"
 
 #include <cstdint>
 #include <deque>
@@ -23,17 +24,8 @@ inline constexpr int EVENT_CLOSE = 13116;
 // close): the tray icons are already gone when it comes.
 inline constexpr int EVENT_END_SESSION = 13117;
 
-inline constexpr UINT TRAY_CALLBACK_MESSAGE = 12501;
-
 // The class of the main window, the name by which a program outside finds it.
 inline constexpr wchar_t MAIN_WINDOW_CLASS[] = L"TovalenReportWindow";
-
-inline constexpr int TRAY_LEFT_PRESS = 0;
-inline constexpr int TRAY_RIGHT_PRESS = 1;
-inline constexpr int TRAY_LEFT_DOUBLE_CLICK = 2;
-inline constexpr int TRAY_RIGHT_DOUBLE_CLICK = 3;
-
-inline constexpr std::size_t TRAY_TOOLTIP_MAX = 63;
 
 struct Event {
     int code = NO_EVENT;
@@ -57,13 +49,6 @@ inline constexpr RichEditSource DEFAULT_RICH_EDIT_SOURCES[] = {
     {L"RICHED20.DLL", L"RichEdit20W"},
     {L"RICHED32.DLL", L"RichEdit"},
 };
-
-// The text that the tray shows as the icon's tooltip: at most its first 63 characters.
-std::wstring tray_tooltip_text(std::wstring_view text);
-
-// The tray event type of a mouse message arriving with TRAY_CALLBACK_MESSAGE, or -1 when that
-// mouse message raises no event.
-int tray_event_type(UINT mouse_message);
 
 class WindowLayer {
 public:
@@ -107,6 +92,9 @@ public:
     bool set_tray_tooltip(int number, std::wstring_view text);
     // NIM_DELETE for every icon, and its icon handle destroyed.
     void remove_tray_icons();
+    // The window an icon showed is closed (by its close box or Escape, not by one of its actions,
+    // which hand the user to another program).
+    void tray_window_closed(int number) { tray_icons_.window_closed(number); }
 
     // Blocks until the next event and returns its code.
     int wait_event();
@@ -124,27 +112,17 @@ public:
     void destroy_all();
 
     // The text last handed to the tray for an icon's tooltip.
-    std::wstring tray_tooltip(int number) const;
+    std::wstring tray_tooltip(int number) const { return tray_icons_.tooltip(number); }
     // The class the rich-edit control was created with.
     const std::wstring& rich_edit_class() const { return rich_edit_class_; }
     // The DPI the window last opened is laid out at.
     int dpi() const { return dpi_; }
 
 private:
-    struct TrayIcon {
-        int number = 0;
-        HWND owner = nullptr;
-        HICON icon = nullptr;
-        std::wstring tooltip;
-    };
-
     static LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
     LRESULT handle_message(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
     void on_control_command(WPARAM wparam, LPARAM lparam);
     void on_tray_callback(WPARAM wparam, LPARAM lparam);
-    void on_taskbar_created();
-    bool notify_tray_add(const TrayIcon& icon) const;
-    bool notify_tray_tooltip(const TrayIcon& icon) const;
     bool load_rich_edit_library();
     bool next_pending_event();
     bool dispatch_waiting_messages();
@@ -161,6 +139,12 @@ private:
     void on_dpi_changed(int dpi, const RECT& suggested);
     void rescale_images();
     void rescale_editor_font();
+    void rescale_button_font();
+
+    // High contrast: the buttons show their names rather than their pictures.
+    HICON button_picture(HWND button) const;
+    void dress_button(HWND button, HICON picture) const;
+    void follow_high_contrast();
 
     // Keyboard: what users expect of any window.
     bool on_activate(HWND window, WPARAM wparam);
@@ -178,7 +162,7 @@ private:
     std::map<int, UniqueIcon> images_;
     UniqueIcon window_icon_big_;
     UniqueIcon window_icon_small_;
-    std::vector<TrayIcon> tray_icons_;
+    TrayIcons tray_icons_;
     std::deque<Event> pending_;
     Event current_;
     UINT taskbar_created_message_ = 0;
@@ -199,6 +183,8 @@ private:
     std::map<int, DrawnPicture> dpi_images_;                    // image number: its icon files
     std::map<int, int> button_images_;                          // button number: image number
     std::vector<HWND> buttons_;
+    UniqueFont button_font_;  // for the buttons' names
+    bool high_contrast_ = false;
     UniqueWindow tooltip_;
     HWND last_focus_ = nullptr;  // the control that had the keyboard focus when the window was left
 };

@@ -25,6 +25,8 @@ std::wstring upper_case(std::wstring_view text)
 namespace {
 
 constexpr wchar_t BROWSER_APP_PATH_KEY[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\IEXPLORE.EXE";
+constexpr wchar_t COPY_REFUSED_MESSAGE[] =
+    L"The report could not be copied: another program is holding the clipboard. Try again in a moment.";
 constexpr wchar_t BROWSER_IN_PROGRAM_FILES[] = L"%ProgramFiles%\\Internet Explorer\\iexplore.exe";
 
 // A drive's root or a share: a relative path would be looked up in the current directory.
@@ -74,9 +76,10 @@ bool usable_or_reported(const ChosenValue& value)
 }
 
 // The report as the window shows it, for the user to paste where the mail could not take it.
-void put_report_on_clipboard(std::wstring_view last_boot)
+bool put_report_on_clipboard(std::wstring_view last_boot)
 {
-    platform::put_text_on_clipboard(window_layer().window_handle(MAIN_WINDOW), layout_report(report_values, last_boot));
+    return platform::put_text_on_clipboard(window_layer().window_handle(MAIN_WINDOW),
+                                           layout_report(report_values, last_boot));
 }
 
 // The last-boot text costs a run of net.exe: a form URL that does not ask for it gets none.
@@ -113,6 +116,23 @@ void open_printer_share()
         platform::start_program(printer_share_path(print_server.text), L"", L"");
     }
     hide_report_window();
+}
+
+void copy_report()
+{
+    // A report the window does not show is collected for the copy alone, and left stale after it,
+    // as a closed window leaves it.
+    const bool collected_for_the_copy = report_current == 0;
+    if (collected_for_the_copy) {
+        build_report();
+    }
+    const bool copied = put_report_on_clipboard(get_last_boot_text());
+    if (collected_for_the_copy) {
+        hide_report_window();
+    }
+    if (!copied) {
+        platform::show_message(COPY_REFUSED_MESSAGE, L"Tovalen", MB_ICONWARNING);
+    }
 }
 
 void send_report_mail()

@@ -12,6 +12,10 @@ void open_helpdesk_form();
 void open_printer_share();
 void send_report_mail();
 
+// The menu's "Copy report": the report as the window shows it on the clipboard, collected first
+// when the window shows none. Does not hide the window.
+void copy_report();
+
 // The mail URL of the last report to the mailbox, with a fresh last-boot text.
 std::wstring current_report_mail_url(std::wstring_view support_mailbox);
 

@@ -10,6 +10,7 @@
 #include "shell/embedded_images.h"
 
 #include <objbase.h>
+#include <shellapi.h>
 
 namespace tovalen {
 
@@ -70,17 +71,28 @@ void add_tray_icon()
     layer.set_tray_tooltip(TRAY_ICON, TRAY_TOOLTIP);
 }
 
-void on_tray_event(int type)
+void show_report()
 {
-    if (type != platform::TRAY_LEFT_PRESS) {
-        return;
-    }
     if (report_current == 0) {
         build_report();
         report_current = 1;
     }
     window_layer().show_window(MAIN_WINDOW, false);
     window_layer().set_topmost(MAIN_WINDOW, true);
+}
+
+void on_tray_event(int type)
+{
+    switch (type) {
+    case platform::TRAY_SHOW_REPORT:
+        show_report();
+        break;
+    case platform::TRAY_COPY_REPORT:
+        copy_report();
+        break;
+    default:
+        break;
+    }
 }
 
 void on_control_event(int object)
@@ -104,13 +116,16 @@ void on_control_event(int object)
     }
 }
 
-// Posted as the notification area posts a press on the icon: the icon's number, then the mouse
-// message (the icon keeps the first notification version, which sends them so).
+// Posted as the notification area posts a selection of the icon at version 4: the selection and
+// the icon's number in lParam, the anchor in wParam. A selection has no use for the anchor, which
+// carries the icon's number too, where the first version names the icon: a copy whose icon the
+// shell kept at that version reads the same request.
 bool ask_to_show_report(const platform::RunningCopy& other)
 {
     // This start was given the right to bring a window to the front; the running copy needs it.
     ::AllowSetForegroundWindow(other.process_id);
-    return ::PostMessageW(other.window, platform::TRAY_CALLBACK_MESSAGE, TRAY_ICON, WM_LBUTTONDOWN) != FALSE;
+    return ::PostMessageW(other.window, platform::TRAY_CALLBACK_MESSAGE, TRAY_ICON, MAKELPARAM(NIN_SELECT, TRAY_ICON)) !=
+           FALSE;
 }
 
 }  // namespace
@@ -165,6 +180,7 @@ void dispatch_event(int code, int object, int type)
         break;
     case platform::EVENT_CLOSE:
         hide_report_window();
+        window_layer().tray_window_closed(TRAY_ICON);
         break;
     case platform::EVENT_TRAY:
         on_tray_event(type);

@@ -1,9 +1,11 @@
 #include "platform/window_layer.h"
 
 #include "platform/display_dpi.h"
+#include "platform/system_calls.h"
 #include "platform/system_folder.h"
 #include "support/program_under_test.h"
 #include "support/report_window_layouts.h"
+#include "support/scoped_state.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
@@ -101,6 +103,19 @@ protected:
         ASSERT_NE(window, nullptr);
     }
 
+    // The icon in the tray, as the program adds it; the layer removes it at its end.
+    void add_icon()
+    {
+        const auto file = small_icon_file();
+        ASSERT_TRUE(layer.add_tray_icon(ICON, window, layer.decode_image(IMAGE, file, 16, 16)));
+    }
+
+    // A notification as the tray sends it at version 4, the anchor in wParam.
+    void post_tray(UINT notification, int icon = ICON)
+    {
+        ::PostMessageW(window, TRAY_CALLBACK_MESSAGE, MAKEWPARAM(40, 30), MAKELPARAM(notification, icon));
+    }
+
     // Events already posted or sent, without blocking when none is there.
     Event next_event()
     {
@@ -132,39 +147,29 @@ TEST(TrayTooltip, KeepsAtMostSixtyThreeCharacters)
     EXPECT_EQ(tray_tooltip_text(L"Tovalen\r\nClick to view"), L"Tovalen\r\nClick to view");
 }
 
-TEST(TrayEventType, MapsTheFourMouseMessagesAndNothingElse)
+// At version 4 the notification comes in the low word of lParam, the icon's number in the high word.
+TEST_F(WindowLayerTest, TrayNotificationsBecomeTrayEventsWithTheIconNumber)
 {
-    EXPECT_EQ(tray_event_type(WM_LBUTTONDOWN), TRAY_LEFT_PRESS);
-    EXPECT_EQ(tray_event_type(WM_RBUTTONDOWN), TRAY_RIGHT_PRESS);
-    EXPECT_EQ(tray_event_type(WM_LBUTTONDBLCLK), TRAY_LEFT_DOUBLE_CLICK);
-    EXPECT_EQ(tray_event_type(WM_RBUTTONDBLCLK), TRAY_RIGHT_DOUBLE_CLICK);
-    for (UINT other : {UINT{WM_MOUSEMOVE}, UINT{WM_LBUTTONUP}, UINT{WM_RBUTTONUP}, UINT{WM_MBUTTONDOWN}, UINT{WM_CONTEXTMENU}, UINT{0}}) {
-        SCOPED_TRACE(other);
-        EXPECT_EQ(tray_event_type(other), -1);
-    }
-}
-
-TEST_F(WindowLayerTest, TrayMessagesBecomeTrayEventsWithIconNumberAndType)
-{
-    struct Row {
-        UINT mouse_message;
-        int type;
-    };
-    for (const Row row : {Row{WM_LBUTTONDOWN, TRAY_LEFT_PRESS}, Row{WM_RBUTTONDOWN, TRAY_RIGHT_PRESS},
-                          Row{WM_LBUTTONDBLCLK, TRAY_LEFT_DOUBLE_CLICK},
-                          Row{WM_RBUTTONDBLCLK, TRAY_RIGHT_DOUBLE_CLICK}}) {
-        SCOPED_TRACE(row.mouse_message);
-        ::PostMessageW(window, TRAY_CALLBACK_MESSAGE, ICON, row.mouse_message);
+    add_icon();
+    for (const UINT notification : {UINT{WM_LBUTTONUP}, UINT{NIN_KEYSELECT}}) {
+        SCOPED_TRACE(notification);
+        post_tray(notification);
         EXPECT_EQ(layer.wait_event(), EVENT_TRAY);
         EXPECT_EQ(layer.event_object(), ICON);
-        EXPECT_EQ(layer.event_type(), row.type);
+        EXPECT_EQ(layer.event_type(), TRAY_SHOW_REPORT);
     }
+    post_tray(WM_LBUTTONUP, ICON + 1);
+    post_tray(WM_LBUTTONUP, ICON - 1);
+    EXPECT_EQ(next_event().code, NO_EVENT) << "no such icon";
 }
 
-TEST_F(WindowLayerTest, OtherMouseMessagesOnTheIconRaiseNoEvent)
+TEST_F(WindowLayerTest, OtherNotificationsOfTheIconRaiseNoEventAndAClickOnlyOne)
 {
-    ::PostMessageW(window, TRAY_CALLBACK_MESSAGE, ICON, WM_MOUSEMOVE);
-    ::PostMessageW(window, TRAY_CALLBACK_MESSAGE, ICON, WM_LBUTTONUP);
+    add_icon();
+    for (const UINT notification : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP, NIN_SELECT, WM_RBUTTONDOWN}) {
+        post_tray(notification);
+    }
+    EXPECT_EQ(next_event().code, EVENT_TRAY);
     EXPECT_EQ(next_event().code, NO_EVENT);
 }
 
@@ -193,10 +198,12 @@ TEST_F(WindowLayerTest, EventFromAMessageSentByAnotherThreadIsNotHeldBack)
     // so the event must come before the watchdog fires, however slow the machine.
     platform::UniqueKernelHandle event_arrived(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     std::atomic<bool> watchdog_fired{false};
+    add_icon();
     std::thread tray([this] {
         std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the wait has most likely begun
         DWORD_PTR ignored = 0;
-        ::SendMessageTimeoutW(window, TRAY_CALLBACK_MESSAGE, ICON, WM_LBUTTONDOWN, SMTO_NORMAL, 60000, &ignored);
+        ::SendMessageTimeoutW(window, TRAY_CALLBACK_MESSAGE, 0, MAKELPARAM(WM_LBUTTONUP, ICON), SMTO_NORMAL, 60000,
+                              &ignored);
     });
     std::thread watchdog([this, &event_arrived, &watchdog_fired] {
         if (::WaitForSingleObject(event_arrived.get(), 60000) == WAIT_TIMEOUT) {
@@ -382,6 +389,49 @@ TEST_F(WindowLayerTest, ImageButtonsCarryTheirNamesAsTextAndTooltip)
         EXPECT_EQ(tool.uFlags & (TTF_IDISHWND | TTF_SUBCLASS), static_cast<UINT>(TTF_IDISHWND | TTF_SUBCLASS));
         EXPECT_STREQ(text, names[i]);
     }
+}
+
+bool high_contrast = false;
+
+BOOL WINAPI high_contrast_setting(UINT action, UINT size, PVOID value, UINT flags)
+{
+    if (action != SPI_GETHIGHCONTRAST) {
+        return real_system_calls().system_parameters_info(action, size, value, flags);
+    }
+    static_cast<HIGHCONTRASTW*>(value)->dwFlags = high_contrast ? HCF_HIGHCONTRASTON : 0;
+    return TRUE;
+}
+
+// Wine's high contrast is always off: the stand-in turns it on and off, and each message by which
+// the system tells of a change brings the buttons along; a window opened in it starts so.
+TEST_F(WindowLayerTest, InHighContrastTheButtonsShowTheirNamesInsteadOfTheirPictures)
+{
+    const testing::SavedValue saved(system_calls().system_parameters_info);
+    system_calls().system_parameters_info = high_contrast_setting;
+    const auto design = small_icon_file();
+    const HICON picture = layer.decode_picture(IMAGE, design);
+    HWND button = layer.create_image_button(BUTTON, 20, 482, 80, 35, picture, L"Create Ticket");
+    const auto shown = [](HWND b) { return reinterpret_cast<HICON>(::SendMessageW(b, BM_GETIMAGE, IMAGE_ICON, 0)); };
+    const auto icon_style = [](HWND b) { return ::GetWindowLongPtrW(b, GWL_STYLE) & BS_ICON; };
+    for (const UINT change : {WM_SYSCOLORCHANGE, WM_THEMECHANGED, WM_SETTINGCHANGE}) {
+        SCOPED_TRACE(change);
+        ASSERT_EQ(shown(button), picture);
+        ASSERT_NE(icon_style(button), 0);
+        high_contrast = true;
+        ::SendMessageW(window, change, 0, 0);
+        EXPECT_EQ(shown(button), nullptr);
+        EXPECT_EQ(icon_style(button), 0);
+        EXPECT_NE(::SendMessageW(button, WM_GETFONT, 0, 0), 0) << "the name is drawn in the system's font";
+        high_contrast = false;
+        ::SendMessageW(window, change, 0, 0);
+    }
+    high_contrast = true;
+    WindowLayer other;
+    other.open_window(WINDOW, 0, 0, 300, 520, L"high contrast", WindowStyle{.invisible = true});
+    HWND named = other.create_image_button(BUTTON, 20, 482, 80, 35, other.decode_picture(IMAGE, design), L"Ticket");
+    high_contrast = false;
+    EXPECT_EQ(shown(named), nullptr);
+    EXPECT_EQ(icon_style(named), 0);
 }
 
 TEST(RichEditFallback, UsesTheOlderLibraryWhenTheNewOneIsMissing)

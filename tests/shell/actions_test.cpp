@@ -30,6 +30,7 @@
 #include <algorithm>
 #include <optional>
 #include <sstream>
+#include <thread>
 
 namespace tovalen {
 namespace {
@@ -277,6 +278,36 @@ TEST_F(Actions, MailThatNoProgramTakesPutsTheReportOnTheClipboard)
     EXPECT_EQ(platform::clipboard_text(window), layout_report(report_values, L"1/1/2020 1:00:00 AM"));
     EXPECT_TRUE(handler.restore());
     EXPECT_TRUE(net.restore());
+}
+
+// Another program holds the clipboard open: the user is told so, and the report stays shown.
+TEST_F(Actions, CopyReportThatTheClipboardRefusesIsNamedInABox)
+{
+    platform::UniqueKernelHandle held(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    platform::UniqueKernelHandle done(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    std::thread holder([&] {
+        ::OpenClipboard(nullptr);
+        ::SetEvent(held.get());
+        ::WaitForSingleObject(done.get(), testing::GENEROUS_DEADLINE_MS);
+        ::CloseClipboard();  // which may send to the window that owned the clipboard last
+        ::ResetEvent(held.get());
+    });
+    ::WaitForSingleObject(held.get(), testing::GENEROUS_DEADLINE_MS);
+    testing::RecordedMessages messages;
+    copy_report();
+    ::SetEvent(done.get());
+    EXPECT_TRUE(testing::wait_until([&] {
+        MSG message;
+        while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            ::DispatchMessageW(&message);
+        }
+        return ::WaitForSingleObject(held.get(), 0) == WAIT_TIMEOUT;
+    }));
+    holder.join();
+    ASSERT_EQ(messages.messages().size(), 1u);
+    EXPECT_EQ(messages.messages().front().title, L"Tovalen");
+    EXPECT_TRUE(::IsWindowVisible(window_layer().window_handle(MAIN_WINDOW)));
+    EXPECT_EQ(report_current, 1);
 }
 
 // Two clicks queued before the first is handled: the first hides the window, the second finds it

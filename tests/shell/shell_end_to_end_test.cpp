@@ -1,6 +1,7 @@
 // The running program, driven from outside through the same window messages the tray and the
 // user send it.
 #include "company_network.h"
+#include "platform/clipboard.h"
 #include "platform/single_copy.h"
 #include "policy_names.h"
 #include "report/collectors.h"
@@ -19,6 +20,7 @@
 #include "support/system_identity.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -33,6 +35,20 @@ namespace {
 using testing::ProgramUnderTest;
 
 constexpr wchar_t MARKER[] = L"left by the test";
+
+// The popup menu a thread of the process shows, if any.
+HWND program_menu(DWORD process_id)
+{
+    for (HWND menu = ::FindWindowExW(nullptr, nullptr, L"#32768", nullptr); menu != nullptr;
+         menu = ::FindWindowExW(nullptr, menu, L"#32768", nullptr)) {
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(menu, &owner);
+        if (owner == process_id) {
+            return menu;
+        }
+    }
+    return nullptr;
+}
 
 class ShellEndToEnd : public ::testing::Test {
 protected:
@@ -55,12 +71,17 @@ TEST_F(ShellEndToEnd, StartsHiddenWithAnEmptyEditor)
     EXPECT_EQ(program.editor_text(), L"");
 }
 
-TEST_F(ShellEndToEnd, LeftPressBuildsTheReportAndShowsTheWindowTopmost)
+TEST_F(ShellEndToEnd, ClickOrEnterOnTheIconBuildsTheReportAndShowsTheWindowTopmost)
 {
-    ASSERT_TRUE(program.press_to_show());
-    EXPECT_TRUE(program.window_visible());
-    EXPECT_TRUE(program.window_topmost());
-    EXPECT_TRUE(program.shows_a_report()) << "editor holds: " << ::testing::PrintToString(program.editor_text());
+    for (const UINT notification : {UINT{WM_LBUTTONUP}, UINT{NIN_KEYSELECT}}) {
+        SCOPED_TRACE(notification);
+        program.post_tray(notification);
+        ASSERT_TRUE(program.wait_for_report_window());
+        EXPECT_TRUE(program.window_topmost());
+        EXPECT_TRUE(program.shows_a_report()) << "editor holds: " << ::testing::PrintToString(program.editor_text());
+        program.post_close();
+        ASSERT_TRUE(program.wait_for_report_window(false));
+    }
 }
 
 TEST_F(ShellEndToEnd, SecondLeftPressWhileShownDoesNotRebuild)
@@ -68,15 +89,16 @@ TEST_F(ShellEndToEnd, SecondLeftPressWhileShownDoesNotRebuild)
     ASSERT_TRUE(program.press_to_show());
     program.set_editor_text(MARKER);
     // Already shown, so the window tells nothing: the sentinel proves the press was handled.
-    press_and_wait_until_handled(WM_LBUTTONDOWN);
+    press_and_wait_until_handled(WM_LBUTTONUP);
     EXPECT_EQ(program.editor_text(), MARKER);
     EXPECT_TRUE(program.window_visible());
 }
 
 TEST_F(ShellEndToEnd, DoubleClickBuildsOnceFromItsFirstPress)
 {
-    program.post_tray(WM_LBUTTONDOWN);
-    program.post_tray(WM_LBUTTONDBLCLK);
+    for (const UINT notification : {WM_LBUTTONDOWN, WM_LBUTTONUP, NIN_SELECT, WM_LBUTTONDBLCLK}) {
+        program.post_tray(notification);
+    }
     ASSERT_TRUE(program.wait_for_report_window());
     EXPECT_TRUE(program.window_visible());
     EXPECT_TRUE(program.shows_a_report());
@@ -98,6 +120,35 @@ TEST_F(ShellEndToEnd, RightPressesDoNothing)
     press_and_wait_until_handled(WM_RBUTTONDOWN);
     EXPECT_TRUE(program.window_visible());
     EXPECT_EQ(program.editor_text(), MARKER);
+}
+
+// The menu, opened as the context-menu key opens it, its second entry chosen with the keys; with the
+// window hidden, which it stays, and shown.
+TEST_F(ShellEndToEnd, CopyReportFromTheMenuPutsTheReportOnTheClipboard)
+{
+    const std::wstring saved = platform::clipboard_text(nullptr);
+    for (const bool shown : {false, true}) {
+        SCOPED_TRACE(shown ? "shown" : "hidden");
+        ASSERT_TRUE(!shown || program.press_to_show());
+        const std::wstring report = program.editor_text();
+        ASSERT_TRUE(platform::put_text_on_clipboard(nullptr, MARKER));
+        program.post_tray(WM_CONTEXTMENU);
+        ASSERT_TRUE(testing::wait_until([&] { return ::IsWindowVisible(program_menu(program.process_id())); }));
+        for (const UINT key : {VK_DOWN, VK_DOWN, VK_RETURN}) {
+            program.post_key(key);
+        }
+        ASSERT_TRUE(testing::wait_until([] { return platform::clipboard_text(nullptr) != MARKER; }));
+        ASSERT_TRUE(program.wait_until_handled());
+        const std::wstring copied = platform::clipboard_text(nullptr);
+        EXPECT_EQ(program.window_visible(), shown);
+        EXPECT_EQ(program.editor_text(), report) << "the window shows what it showed before";
+        if (shown) {
+            EXPECT_EQ(copied, report);
+        } else {
+            EXPECT_TRUE(copied.starts_with(L"----Hardware----\r\n")) << ::testing::PrintToString(copied);
+        }
+    }
+    platform::put_text_on_clipboard(nullptr, saved);
 }
 
 TEST_F(ShellEndToEnd, CloseHidesEmptiesAndMarksTheReportStale)
@@ -486,7 +537,7 @@ TEST(ServiceUnavailableEndToEnd, BothErrorBoxesInOrderThenTheReport)
 {
     testing::ProgramUnderTest program(testing::tovalen_program_path());
     ASSERT_EQ(program.wait_until_running(), "");
-    program.post_tray(WM_LBUTTONDOWN);
+    program.post_tray(WM_LBUTTONUP);
 
     for (const wchar_t* expected : {SERIAL_ERROR_MESSAGE, MEMORY_ERROR_MESSAGE}) {
         testing::DialogView dialog;

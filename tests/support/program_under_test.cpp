@@ -4,10 +4,12 @@
 #include "shell/shell.h"
 
 #include <richedit.h>
+#include <shellapi.h>
 
 #include <algorithm>
 #include <cwctype>
 #include <functional>
+#include <initializer_list>
 #include <map>
 
 namespace tovalen::testing {
@@ -311,9 +313,10 @@ std::string ProgramUnderTest::wait_until_running()
 
 HWND ProgramUnderTest::control(int number) { return ::GetDlgItem(main_window(), number); }
 
-void ProgramUnderTest::post_tray(UINT mouse_message)
+void ProgramUnderTest::post_tray(UINT notification)
 {
-    ::PostMessageW(main_window(), platform::TRAY_CALLBACK_MESSAGE, TRAY_ICON, static_cast<LPARAM>(mouse_message));
+    // Version 4: the anchor (a point on the primary screen) in wParam, the icon's number in lParam.
+    ::PostMessageW(main_window(), platform::TRAY_CALLBACK_MESSAGE, MAKEWPARAM(40, 30), MAKELPARAM(notification, TRAY_ICON));
 }
 
 void ProgramUnderTest::post_close() { ::PostMessageW(main_window(), WM_CLOSE, 0, 0); }
@@ -353,7 +356,9 @@ bool ProgramUnderTest::wait_for_report_window(bool shown, DWORD timeout_ms)
 
 bool ProgramUnderTest::press_to_show()
 {
-    post_tray(WM_LBUTTONDOWN);
+    for (const UINT click : {WM_LBUTTONDOWN, WM_LBUTTONUP, NIN_SELECT}) {
+        post_tray(click);
+    }
     return wait_for_report_window();
 }
 

@@ -48,8 +48,8 @@ public:
     HWND main_window(DWORD timeout_ms = GENEROUS_DEADLINE_MS);
     HWND control(int number);
 
-    // A mouse message on the tray icon, posted the way the tray posts it.
-    void post_tray(UINT mouse_message);
+    // A notification of the tray icon, posted the way the tray posts it at version 4.
+    void post_tray(UINT notification);
     void post_close();
     void post_control_notification(int number, WORD code);
     // Returns once every message posted to the program before has been handled, proved by a
@@ -62,7 +62,7 @@ public:
     // Returns once the report window is shown (or hidden) and the handler that showed or hid it
     // has ended, so everything it does after (topmost, emptying the editor) is done too.
     bool wait_for_report_window(bool shown = true, DWORD timeout_ms = GENEROUS_DEADLINE_MS);
-    // A left press on the tray icon, and the report window shown and its handler done.
+    // A left click on the tray icon, and the report window shown and its handler done.
     bool press_to_show();
     // Whether the editor holds a report (rather than nothing, or what a test put there).
     bool shows_a_report();
