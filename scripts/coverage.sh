@@ -8,6 +8,9 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="${TOVALEN_COVERAGE_BUILD_DIR:-$root/build/coverage}"
 "$root/scripts/setup.sh"
+# Compiled for real: an object from a compiler cache may carry the source paths of another
+# checkout, which the coverage map then names.
+export CCACHE_DISABLE=1
 cmake --preset native-coverage -S "$root" -B "$build" >/dev/null
 cmake --build "$build" --target pure_tests >/dev/null
 rm -f "$build"/pure_tests-*.profraw
