@@ -228,18 +228,14 @@ src/shell/action_texts.cpp
 src/shell/action_texts.cpp
 - byte == '_' || byte == '~';
 + byte == '_';
-# mail text: the some-delims encoded
+# mail text: the some-delims but the first encoded
 src/shell/action_texts.cpp
 - return is_unreserved(byte) || RAW_IN_MAIL.find(byte) != std::string_view::npos; }
-+ return is_unreserved(byte); }
++ return is_unreserved(byte) || RAW_IN_MAIL.find(byte) == 0; }
 # mail: a mail of exactly the longest length cut
 src/shell/action_texts.cpp
 - if (whole.size() <= MAX_MAIL_URL_LENGTH) {
 + if (whole.size() < MAX_MAIL_URL_LENGTH) {
-# mail: a cut value one character longer than its room
-src/shell/action_texts.cpp
-- if (used + next + ellipsis > room) {
-+ if (used + next + ellipsis > room + 1) {
 # mail: the room one short of the largest that fits
 src/shell/action_texts.cpp
 - while (too_long - fits > 1) {
