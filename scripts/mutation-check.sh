@@ -256,10 +256,6 @@ src/report/traffic_adapter.cpp
 src/report/traffic_adapter.cpp
 - const std::uint64_t metric = std::uint64_t{route.metric} + adapter->ipv4_metric;
 + const std::uint64_t metric = std::uint64_t{route.metric};
-# network: a route through a down adapter taken
-src/report/traffic_adapter.cpp
-- if (adapter == nullptr || !may_carry_routed_traffic(*adapter)) {
-+ if (adapter == nullptr) {
 # Run commands: the opening quote taken for the closing one
 packaging/stop_program/run_command.cpp
 - const std::size_t closing = command.find(L'"', 1);
